@@ -1,0 +1,77 @@
+// The one file layer of the program. Core code reads and writes through these
+// interfaces so that tests can swap the disk for memory, record access
+// patterns and make writes fail part-way. Operating-system failures are
+// thrown as the HRESULT of the matching Win32 error on every platform.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <span>
+
+namespace common {
+
+using Path = std::filesystem::path;
+
+/// A file opened for reading, positioned at its start.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  /// Reads up to buffer.size() bytes in one call and returns how many
+  /// arrived; 0 means the end of the file. Throws the operating-system error.
+  virtual std::size_t Read(std::span<std::byte> buffer) = 0;
+  /// The size of the file in bytes.
+  virtual std::uint64_t Size() = 0;
+};
+
+/// A file opened for writing.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  /// Writes data in one call and returns how many bytes were stored, which
+  /// may be fewer than given. Throws the operating-system error.
+  virtual std::size_t Write(std::span<const std::byte> data) = 0;
+  /// Makes everything written so far durable on the storage device.
+  virtual void Flush() = 0;
+  /// Closes the file, reporting a failure of the close itself.
+  virtual void Close() = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  /// Opens an existing file for reading; others may read it meanwhile.
+  virtual std::unique_ptr<InputFile> OpenForRead(const Path& path) = 0;
+  /// Creates the file, or empties an existing one, for writing.
+  virtual std::unique_ptr<OutputFile> CreateForWrite(const Path& path) = 0;
+  /// Puts `from` in place of `to` in one step; once this returns, the
+  /// replacement survives a crash or power loss.
+  virtual void ReplaceFile(const Path& from, const Path& to) = 0;
+  /// Removes a file if it exists; failures are ignored (cleanup only).
+  virtual void RemoveFile(const Path& path) noexcept = 0;
+};
+
+/// The operating system's file system.
+class RealFileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<InputFile> OpenForRead(const Path& path) override;
+  std::unique_ptr<OutputFile> CreateForWrite(const Path& path) override;
+  void ReplaceFile(const Path& from, const Path& to) override;
+  void RemoveFile(const Path& path) noexcept override;
+};
+
+/// Writes `destination` without ever leaving it damaged: `write` fills a
+/// temporary file in the same folder, which is flushed and then replaces the
+/// destination in one step. On any failure the temporary file is removed,
+/// the destination keeps its previous bytes, and the failure propagates.
+void WriteFileAtomically(FileSystem& fs, const Path& destination,
+                         const std::function<void(OutputFile&)>& write);
+
+/// Reads exactly buffer.size() bytes; a short read throws 0x80070026.
+void ReadExactly(InputFile& file, std::span<std::byte> buffer);
+/// Writes all of data with one call; a short write throws 0x80070027.
+void WriteExactly(OutputFile& file, std::span<const std::byte> data);
+
+}  // namespace common

@@ -1,0 +1,126 @@
+#include "common/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "common/memory_file_system.h"
+#include "common/result.h"
+#include "testing/temp_dir.h"
+
+namespace common {
+namespace {
+
+std::vector<std::byte> Bytes(std::string_view text) {
+  std::vector<std::byte> out(text.size());
+  std::memcpy(out.data(), text.data(), text.size());
+  return out;
+}
+
+HRESULT CodeOf(auto&& call) {
+  try {
+    call();
+  } catch (const ResultException& e) {
+    return e.GetErrorCode();
+  }
+  return kSOk;
+}
+
+TEST(RealFileSystemTest, ReportsWin32CodesForOsFailures) {
+  testutil::TempDir dir;
+  RealFileSystem fs;
+  EXPECT_EQ(CodeOf([&] { fs.OpenForRead(dir.path() / "missing.wtd"); }),
+            MakeHresult(0x80070002u));
+  // A folder cannot be opened as a file.
+  EXPECT_EQ(CodeOf([&] { fs.OpenForRead(dir.path()); }),
+            MakeHresult(0x80070005u));
+}
+
+TEST(RealFileSystemTest, MissingParentFolderIsAPathError) {
+  testutil::TempDir dir;
+  RealFileSystem fs;
+  HRESULT hr = CodeOf([&] { fs.CreateForWrite(dir.path() / "no" / "x.wtd"); });
+  // Windows says ERROR_PATH_NOT_FOUND; POSIX says ENOENT for a missing
+  // parent, which maps to ERROR_FILE_NOT_FOUND.
+  EXPECT_TRUE(hr == MakeHresult(0x80070003u) || hr == MakeHresult(0x80070002u))
+      << std::hex << hr;
+}
+
+TEST(RealFileSystemTest, ReadsWritesAndReportsSize) {
+  testutil::TempDir dir;
+  RealFileSystem fs;
+  Path path = dir.path() / "data.bin";
+  {
+    auto out = fs.CreateForWrite(path);
+    WriteExactly(*out, Bytes("hello world"));
+    out->Flush();
+    out->Close();
+  }
+  auto in = fs.OpenForRead(path);
+  EXPECT_EQ(in->Size(), 11u);
+  std::vector<std::byte> buffer(5);
+  ReadExactly(*in, buffer);
+  EXPECT_EQ(buffer, Bytes("hello"));
+  std::vector<std::byte> rest(10);
+  EXPECT_EQ(in->Read(rest), 6u);
+  EXPECT_EQ(in->Read(rest), 0u);
+  EXPECT_EQ(CodeOf([&] { ReadExactly(*in, rest); }), kHandleEof);
+}
+
+TEST(AtomicWriteTest, ReplacesTheDestinationInPlaceOnDisk) {
+  testutil::TempDir dir;
+  RealFileSystem fs;
+  Path path = dir.path() / "fonts.wtd";
+  std::ofstream(path) << "old content";
+  WriteFileAtomically(fs, path, [&](OutputFile& out) {
+    auto in = fs.OpenForRead(path);  // the source is still readable
+    std::vector<std::byte> old(3);
+    ReadExactly(*in, old);
+    WriteExactly(out, old);
+    WriteExactly(out, Bytes(" new"));
+  });
+  std::ifstream in(path);
+  std::string content((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(content, "old new");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(AtomicWriteTest, FailedWriteLeavesDestinationAndNoTemporary) {
+  MemoryFileSystem fs;
+  fs.Put("game/fonts.wtd", Bytes("precious"));
+  fs.writeLimit = 4;
+  HRESULT hr = CodeOf([&] {
+    WriteFileAtomically(fs, "game/fonts.wtd", [&](OutputFile& out) {
+      WriteExactly(out, Bytes("new!"));
+      WriteExactly(out, Bytes("more"));
+    });
+  });
+  EXPECT_EQ(hr, kHandleDiskFull);
+  EXPECT_EQ(fs.Get("game/fonts.wtd"), Bytes("precious"));
+  EXPECT_EQ(fs.files.size(), 1u);
+}
+
+TEST(AtomicWriteTest, FailedReplaceLeavesDestinationAndNoTemporary) {
+  MemoryFileSystem fs;
+  fs.Put("fonts.wtd", Bytes("precious"));
+  fs.replaceFailure = MakeHresult(0x80070020u);  // sharing violation
+  HRESULT hr = CodeOf([&] {
+    WriteFileAtomically(fs, "fonts.wtd", [&](OutputFile& out) {
+      WriteExactly(out, Bytes("new"));
+    });
+  });
+  EXPECT_EQ(hr, MakeHresult(0x80070020u));
+  EXPECT_EQ(fs.Get("fonts.wtd"), Bytes("precious"));
+  EXPECT_EQ(fs.files.size(), 1u);
+  // Written, flushed, then moved: the order that makes the rename safe.
+  ASSERT_GE(fs.log.size(), 3u);
+  EXPECT_EQ(fs.log[0].rfind("create fonts.wtd.karstel-", 0), 0u);
+  EXPECT_EQ(fs.log[1].rfind("flush ", 0), 0u);
+  EXPECT_EQ(fs.log[2].rfind("replace ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace common

@@ -1,0 +1,17 @@
+// UTF-8 / UTF-16 conversion for the edges where the two meet: the failure
+// log, command-line arguments and messages. Invalid input is replaced with
+// U+FFFD rather than refused, since these texts are only ever shown.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace common {
+
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+/// wchar_t strings: UTF-16 on Windows, UTF-32 elsewhere.
+std::wstring Utf8ToWide(std::string_view text);
+std::string WideToUtf8(std::wstring_view text);
+
+}  // namespace common

@@ -1,0 +1,20 @@
+#!/bin/sh
+# Installs the Debian packages that building and testing Karstel needs, for
+# both the native Linux build and the Windows cross build run under Wine.
+set -eu
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+packages="cmake ninja-build g++ clang libgtest-dev libgmock-dev googletest
+  zlib1g-dev libpng-dev libfreetype-dev libfontconfig-dev
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
+  wine64 wine xvfb xauth x11-apps imagemagick
+  fonts-wqy-microhei python3 python3-pil"
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" ||
+    missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+fi
