@@ -121,3 +121,16 @@ std::string WideToUtf8(std::wstring_view text) {
 }
 
 }  // namespace common
+
+namespace common {
+
+std::filesystem::path PathFromUtf8(std::string_view text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string PathToUtf8(const std::filesystem::path& path) {
+  std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+}  // namespace common
