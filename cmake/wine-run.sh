@@ -5,6 +5,15 @@ export WINEDEBUG=-all
 export WINEPREFIX="${KARSTEL_WINEPREFIX:-${TMPDIR:-/tmp}/karstel-wineprefix-$(id -u)}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ -z "$DISPLAY" ] && command -v xvfb-run >/dev/null 2>&1; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" wine "$@"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+# Once per prefix: the dialog's font "Microsoft YaHei" is not on Linux, so
+# map it to the CJK font that is; and let Wine draw window frames itself,
+# since Xvfb has no window manager to draw them.
+here=$(cd "$(dirname "$0")" && pwd)
+stamp="$WINEPREFIX/karstel-prefix-configured"
+if [ ! -f "$stamp" ] || [ "$here/wine-prefix.reg" -nt "$stamp" ]; then
+  wine regedit /S "Z:$(echo "$here/wine-prefix.reg" | tr / '\\')" &&
+    touch "$stamp"
 fi
 exec wine "$@"

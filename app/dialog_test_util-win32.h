@@ -1,0 +1,161 @@
+// Helpers for the dialog tests: services a test answers instead of the user,
+// and a thread timer that drives a modal loop step by step.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/dialog_services.h"
+#include "app/font_chooser.h"
+
+namespace app::test {
+
+/// Answers the font chooser with a scripted font, records messages and
+/// folder requests; nothing is shown on screen.
+class FakeDialogServices final : public DialogServices {
+ public:
+  struct Message {
+    HWND owner;
+    MessageIcon icon;
+    std::string text;
+  };
+
+  /// The next chooser answers: each pick is copied into the chooser's
+  /// record; an empty face name stands for Cancel.
+  std::vector<LOGFONTW> picks;
+  /// What the chooser was called with: the arguments and the record they
+  /// pointed at when the call began.
+  std::vector<CHOOSEFONTW> chooserCalls;
+  std::vector<LOGFONTW> chooserStartFonts;
+  std::vector<Message> messages;
+  /// The next folder pick; empty stands for Cancel.
+  common::Path folderToPick;
+  std::vector<common::Path> openedFolders;
+
+  bool ChooseFont(CHOOSEFONTW& arguments) override {
+    chooserCalls.push_back(arguments);
+    chooserStartFonts.push_back(*arguments.lpLogFont);
+    if (picks.empty()) return false;
+    LOGFONTW pick = picks.front();
+    picks.erase(picks.begin());
+    if (pick.lfFaceName[0] == 0) return false;
+    *arguments.lpLogFont = pick;
+    return true;
+  }
+  void ShowMessage(HWND owner, MessageIcon icon,
+                   std::string_view text) override {
+    messages.push_back({owner, icon, std::string(text)});
+  }
+  common::Path PickFolder(HWND) override {
+    // The picker reports Cancel as a failure (ERROR_CANCELLED).
+    if (folderToPick.empty()) throw std::runtime_error("cancelled");
+    return folderToPick;
+  }
+  void OpenFolder(HWND, const common::Path& folder) override {
+    openedFolders.push_back(folder);
+  }
+};
+
+/// A font as the chooser hands it back, at the size and quality the user's
+/// pick happened to have.
+inline LOGFONTW PickedFont(const wchar_t* face, LONG height = -16,
+                           LONG weight = FW_NORMAL, BYTE italic = 0) {
+  LOGFONTW font{};
+  font.lfHeight = height;
+  font.lfWeight = weight;
+  font.lfItalic = italic;
+  font.lfCharSet = GB2312_CHARSET;
+  font.lfQuality = CLEARTYPE_QUALITY;
+  font.lfOutPrecision = OUT_STROKE_PRECIS;
+  font.lfClipPrecision = CLIP_STROKE_PRECIS;
+  font.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+  wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
+  return font;
+}
+
+/// Calls `step` from a thread timer until it returns false, so a test can
+/// act inside a modal loop (a modal dialog, a menu). After `maxSteps` calls
+/// it gives up and calls `abandon`, so a broken loop fails instead of
+/// hanging the test run.
+class TimerScript {
+ public:
+  TimerScript(std::function<bool()> step, std::function<void()> abandon,
+              int maxSteps = 200, UINT periodMs = 30)
+      : step_(std::move(step)),
+        abandon_(std::move(abandon)),
+        maxSteps_(maxSteps) {
+    current_ = this;
+    timer_ = ::SetTimer(nullptr, 0, periodMs, &TimerScript::OnTimer);
+  }
+  ~TimerScript() {
+    Stop();
+    current_ = nullptr;
+  }
+  TimerScript(const TimerScript&) = delete;
+  TimerScript& operator=(const TimerScript&) = delete;
+
+  bool abandoned() const { return abandoned_; }
+
+ private:
+  void Stop() {
+    if (timer_) ::KillTimer(nullptr, timer_);
+    timer_ = 0;
+  }
+  static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+    TimerScript* self = current_;
+    if (!self || !self->timer_ || self->busy_) return;
+    self->busy_ = true;
+    if (++self->steps_ > self->maxSteps_) {
+      self->Stop();
+      self->abandoned_ = true;
+      self->abandon_();
+    } else if (!self->step_()) {
+      self->Stop();
+    }
+    self->busy_ = false;
+  }
+
+  static inline TimerScript* current_ = nullptr;
+  std::function<bool()> step_;
+  std::function<void()> abandon_;
+  int maxSteps_;
+  int steps_ = 0;
+  bool busy_ = false;
+  bool abandoned_ = false;
+  UINT_PTR timer_ = 0;
+};
+
+/// Dispatches the thread's pending messages through the dialog's keyboard
+/// handling, as a modal loop would.
+inline void PumpMessages(HWND dialog) {
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (dialog && ::IsDialogMessageW(dialog, &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+}
+
+/// True under Wine, which exports wine_get_version from its ntdll.
+inline bool RunningOnWine() {
+  HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+inline std::wstring WindowText(HWND window) {
+  wchar_t text[512] = {};
+  ::GetWindowTextW(window, text, 512);
+  return text;
+}
+
+inline std::wstring ItemText(HWND dialog, int id) {
+  wchar_t text[512] = {};
+  ::GetDlgItemTextW(dialog, id, text, 512);
+  return text;
+}
+
+}  // namespace app::test

@@ -1,0 +1,28 @@
+// Resource ids of the dialog program, shared by app.rc and the code.
+#pragma once
+
+#define IDI_APPLICATION_ICON 1
+
+#define IDD_MAIN 1000
+
+#define IDC_MAIN_FONT 1001
+#define IDC_CHOOSE_MAIN_FONT 1002
+#define IDC_SYMBOL_FONT 1003
+#define IDC_CHOOSE_SYMBOL_FONT 1004
+#define IDC_CORNER_BRACKETS 1005
+#define IDC_CURLY_QUOTES 1006
+#define IDC_DIRECTWRITE 1007
+#define IDC_GDIPLUS 1008
+#define IDC_GAME_FOLDER 1009
+#define IDC_DETECT_GAME_FOLDER 1010
+#define IDC_EPISODE_IV 1011
+#define IDC_EPISODE_TLAD 1012
+#define IDC_EPISODE_TBOGT 1013
+#define IDC_PREVIEW_TEXT 1014
+#define IDC_PREVIEW_IMAGE 1015
+#define IDC_PREVIEW 1016
+#define IDC_GENERATE 1017
+
+// Commands of the drop-down menu of IDC_DETECT_GAME_FOLDER.
+#define IDM_CHOOSE_GAME_FOLDER 1018
+#define IDM_OPEN_GAME_FOLDER 1019
