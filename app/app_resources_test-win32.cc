@@ -1,10 +1,10 @@
 // The resources of Karstel.exe, read back from the test exe, which carries
 // the same app.rc: dialog 1000 byte by byte from its template, the icon
 // group and the manifest.
+#include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <shlwapi.h>
-#include <windows.h>
 
 #include <cstdint>
 #include <cstring>

@@ -1,9 +1,8 @@
-// windows.h first: shellapi.h relies on its declarations.
-#include <windows.h>
+#include "app/console.h"
 
+#include <windows.h>
 #include <shellapi.h>
 
-#include "app/console.h"
 #include "common/text.h"
 
 namespace app {

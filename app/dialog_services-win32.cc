@@ -1,9 +1,10 @@
+#include "app/dialog_services.h"
+
+#include <windows.h>
 #include <shellapi.h>
 #include <shobjidl.h>
-#include <windows.h>
 #include <wrl/client.h>
 
-#include "app/dialog_services.h"
 #include "common/result.h"
 #include "common/scope_exit.h"
 #include "common/text.h"

@@ -3,9 +3,9 @@
 // uses the system's; the dialog tests answer them without user input.
 #pragma once
 
+#include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
-#include <windows.h>
 
 #include <string_view>
 

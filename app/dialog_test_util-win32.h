@@ -2,8 +2,8 @@
 // and a thread timer that drives a modal loop step by step.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>

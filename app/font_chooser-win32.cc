@@ -1,6 +1,6 @@
-#include <algorithm>
-
 #include "app/font_chooser.h"
+
+#include <algorithm>
 
 namespace app {
 

@@ -2,8 +2,8 @@
 // between the platform's LOGFONTW and the portable render::LogFont.
 #pragma once
 
-#include <commdlg.h>
 #include <windows.h>
+#include <commdlg.h>
 
 #include "render/font.h"
 

@@ -4,8 +4,8 @@
 // each message to one small handler.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include "app/dialog_services.h"
 #include "common/file_system.h"

@@ -1,15 +1,16 @@
 // The real dialog 1000 with the real dialog procedure, driven through its
 // controls. The font chooser, the messages and the folder picker are
 // answered by FakeDialogServices; everything else is the system's.
-#include <gtest/gtest.h>
+#include "app/main_dialog.h"
+
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "app/dialog_test_util-win32.h"
 #include "app/font_chooser.h"
-#include "app/main_dialog.h"
 #include "app/resource.h"
 
 namespace app {

@@ -1,6 +1,7 @@
+#include "app/startup.h"
+
 #include <objbase.h>
 
-#include "app/startup.h"
 #include "common/result.h"
 
 namespace app {

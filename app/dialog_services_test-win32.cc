@@ -1,0 +1,85 @@
+#include "app/dialog_services.h"
+
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/dialog_test_util-win32.h"
+
+namespace app {
+namespace {
+
+TEST(MessageDialogConfigTest, IsTitledKarstelWithContentAndOkOnly) {
+  HWND owner = reinterpret_cast<HWND>(0x1234);
+  const wchar_t* text = L"生成成功";
+  TASKDIALOGCONFIG config =
+      MessageDialogConfig(owner, MessageIcon::Information, text);
+  EXPECT_EQ(config.cbSize, sizeof(TASKDIALOGCONFIG));
+  EXPECT_EQ(config.hwndParent, owner);
+  EXPECT_EQ(config.hInstance, nullptr);
+  EXPECT_EQ(config.dwFlags, 0);
+  EXPECT_EQ(config.dwCommonButtons, TDCBF_OK_BUTTON);
+  EXPECT_STREQ(config.pszWindowTitle, L"Karstel");
+  EXPECT_EQ(config.pszMainInstruction, nullptr);
+  EXPECT_EQ(config.pszContent, text);
+  EXPECT_EQ(config.cButtons, 0u);
+  EXPECT_EQ(config.pszVerificationText, nullptr);
+  EXPECT_EQ(config.pszExpandedInformation, nullptr);
+  EXPECT_EQ(config.pszFooter, nullptr);
+  EXPECT_EQ(config.pfCallback, nullptr);
+}
+
+TEST(MessageDialogConfigTest, PicksTheIconOfEachKind) {
+  EXPECT_EQ(MessageDialogConfig(nullptr, MessageIcon::Warning, L"").pszMainIcon,
+            TD_WARNING_ICON);
+  EXPECT_EQ(
+      MessageDialogConfig(nullptr, MessageIcon::Information, L"").pszMainIcon,
+      TD_INFORMATION_ICON);
+  EXPECT_EQ(MessageDialogConfig(nullptr, MessageIcon::Error, L"").pszMainIcon,
+            TD_ERROR_ICON);
+}
+
+struct FoundMessage {
+  HWND window = nullptr;
+  HWND owner = nullptr;
+};
+
+// The modal task dialog: a visible top-level window of this thread titled
+// "Karstel".
+BOOL CALLBACK FindMessageWindow(HWND window, LPARAM found) {
+  if (!::IsWindowVisible(window) || test::WindowText(window) != L"Karstel")
+    return TRUE;
+  auto* result = reinterpret_cast<FoundMessage*>(found);
+  result->window = window;
+  result->owner = ::GetWindow(window, GW_OWNER);
+  return FALSE;
+}
+
+TEST(SystemDialogServicesTest, ShowsAModalTaskDialogOwnedByTheCaller) {
+  HWND owner =
+      ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 0, 0,
+                        100, 100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(owner, nullptr);
+  FoundMessage found;
+  test::TimerScript script(
+      [&] {
+        ::EnumThreadWindows(::GetCurrentThreadId(), &FindMessageWindow,
+                            reinterpret_cast<LPARAM>(&found));
+        if (!found.window) return true;
+        ::SendMessageW(found.window, TDM_CLICK_BUTTON, IDOK, 0);
+        return false;
+      },
+      [&] {
+        if (found.window) ::SendMessageW(found.window, WM_CLOSE, 0, 0);
+      });
+  SystemDialogServices services;
+  services.ShowMessage(owner, MessageIcon::Warning, "尚未选择字体");
+  ::DestroyWindow(owner);
+  EXPECT_FALSE(script.abandoned());
+  EXPECT_NE(found.window, nullptr);
+  EXPECT_EQ(found.owner, owner);
+}
+
+}  // namespace
+}  // namespace app
