@@ -1,8 +1,9 @@
-#include "app/console.h"
-
+// windows.h first: shellapi.h builds on it.
 #include <windows.h>
+//
 #include <shellapi.h>
 
+#include "app/console.h"
 #include "common/text.h"
 
 namespace app {
