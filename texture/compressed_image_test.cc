@@ -1,8 +1,8 @@
-#include "texture/image.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
+
+#include "texture/image.h"
 
 namespace texture {
 namespace {
@@ -87,8 +87,7 @@ TEST(CompressedImageTest, RefusesBadArgumentsAndOverflow) {
   EXPECT_EQ(image.Allocate2D(77, 4, 4, 0, 1), common::kEInvalidArg);
   EXPECT_EQ(image.Allocate2D(113, 4, 4, 1, 1), common::kNotSupported);
   EXPECT_EQ(image.memory(), nullptr);
-  EXPECT_EQ(image.Allocate2D(87, 65536, 32768, 1, 1),
-            MakeHresult(0x80070216u));
+  EXPECT_EQ(image.Allocate2D(87, 65536, 32768, 1, 1), MakeHresult(0x80070216u));
   EXPECT_EQ(image.memory(), nullptr);
   EXPECT_EQ(image.info().width, 65536u);  // info is set before sizing
   EXPECT_EQ(image.Allocate2D(87, 32768, 32768, 2, 1),

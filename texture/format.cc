@@ -22,14 +22,21 @@ std::uint32_t FormatBits(std::uint32_t format) {
 
 std::uint32_t BlockBytes(std::uint32_t format) {
   switch (format) {
-    case 70: case 71: case 72: case 79: case 80: case 81: return 8;
-    default: return 16;
+    case 70:
+    case 71:
+    case 72:
+    case 79:
+    case 80:
+    case 81:
+      return 8;
+    default:
+      return 16;
   }
 }
 
 bool IsTypeless(std::uint32_t format) {
   static constexpr std::array<std::uint32_t, 28> kTypeless = {
-      1,  5,  9,  15, 19, 21, 22, 23, 27, 33, 39, 44, 46, 47,
+      1,  5,  9,  15, 19, 21, 22, 23, 27, 33, 39, 44, 46,  47,
       48, 53, 60, 70, 73, 76, 79, 82, 90, 92, 94, 97, 119, 120};
   return std::find(kTypeless.begin(), kTypeless.end(), format) !=
          kTypeless.end();
