@@ -40,6 +40,12 @@ bool CpuHasAvx2();
 /// The fastest kernel this processor runs.
 Bc3BatchKernel SelectBc3BatchKernel();
 
+/// Unpacks eight blocks of B8G8R8A8 pixels, pixels[i][j] being pixel i of
+/// block j, into a batch: each channel its byte times the single-precision
+/// 1/255, exactly as UnpackRow forms it.
+void UnpackBgraBatch(const std::uint32_t (&pixels)[16][kBatchLanes],
+                     BlockBatch& batch);
+
 /// Copies one block into lane `lane` of a batch.
 void StoreBlockInBatch(const BlockBuffer& block, int lane, BlockBatch& batch);
 /// Copies lane `lane` of a batch out as one block.

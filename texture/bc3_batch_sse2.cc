@@ -69,4 +69,25 @@ void EncodeBC3BatchSse2(const BlockBatch& batch,
   Bc3Lanes<Sse2>::Encode(batch, 4, destinations);
 }
 
+void UnpackBgraBatch(const std::uint32_t (&pixels)[16][kBatchLanes],
+                     BlockBatch& batch) {
+  // A byte converts to float exactly; the one multiply rounds once.
+  const __m128 scale = _mm_set1_ps(bc3::k255);
+  const __m128i mask = _mm_set1_epi32(0xFF);
+  for (int i = 0; i < 16; ++i) {
+    for (int half = 0; half < kBatchLanes; half += 4) {
+      __m128i p = _mm_load_si128(
+          reinterpret_cast<const __m128i*>(&pixels[i][half]));
+      auto channel = [&](int shift) {
+        __m128i bytes = _mm_and_si128(_mm_srli_epi32(p, shift), mask);
+        return _mm_mul_ps(_mm_cvtepi32_ps(bytes), scale);
+      };
+      _mm_store_ps(&batch.b[i][half], channel(0));
+      _mm_store_ps(&batch.g[i][half], channel(8));
+      _mm_store_ps(&batch.r[i][half], channel(16));
+      _mm_store_ps(&batch.a[i][half], channel(24));
+    }
+  }
+}
+
 }  // namespace texture

@@ -66,10 +66,13 @@ class BlockWorker {
   bool EncodeGeneral(std::uint64_t x, std::uint64_t y, std::uint8_t* out);
   void EncodeUniform(std::uint32_t pixel, std::uint8_t* out);
   void Enqueue(const std::uint32_t (&pixels)[16], std::uint8_t* out);
+  void EncodeBatch();
 
   const BlockLoop& loop_;
   BlockBuffer block_{};
   BlockBatch batch_{};
+  // Pixels of the blocks waiting for the batch, as read from the source.
+  alignas(16) std::uint32_t staged_[16][kBatchLanes] = {};
   std::uint8_t* destinations_[kBatchLanes] = {};
   int pending_ = 0;
   std::uint8_t spare_[kBatchLanes][16] = {};
@@ -163,31 +166,24 @@ void BlockWorker::EncodeUniform(std::uint32_t pixel, std::uint8_t* out) {
 
 void BlockWorker::Enqueue(const std::uint32_t (&pixels)[16],
                           std::uint8_t* out) {
-  // The same products UnpackRow forms, written channel by channel.
   const int lane = pending_;
-  for (int i = 0; i < 16; ++i) {
-    std::uint32_t p = pixels[i];
-    std::uint8_t bytes[4];
-    std::memcpy(bytes, &p, 4);
-    batch_.b[i][lane] = static_cast<float>(bytes[0]) * bc3::k255;
-    batch_.g[i][lane] = static_cast<float>(bytes[1]) * bc3::k255;
-    batch_.r[i][lane] = static_cast<float>(bytes[2]) * bc3::k255;
-    batch_.a[i][lane] = static_cast<float>(bytes[3]) * bc3::k255;
-  }
+  for (int i = 0; i < 16; ++i) staged_[i][lane] = pixels[i];
   destinations_[lane] = out;
-  if (++pending_ == kBatchLanes) {
-    loop_.tuning.batchKernel(batch_, destinations_);
-    pending_ = 0;
-  }
+  if (++pending_ == kBatchLanes) EncodeBatch();
+}
+
+void BlockWorker::EncodeBatch() {
+  UnpackBgraBatch(staged_, batch_);
+  loop_.tuning.batchKernel(batch_, destinations_);
+  pending_ = 0;
 }
 
 void BlockWorker::Flush() {
   if (pending_ == 0) return;
-  // The unused lanes hold earlier blocks' colours; their bytes go nowhere.
+  // The unused lanes hold earlier blocks' pixels; their bytes go nowhere.
   for (int lane = pending_; lane < kBatchLanes; ++lane)
     destinations_[lane] = spare_[lane];
-  loop_.tuning.batchKernel(batch_, destinations_);
-  pending_ = 0;
+  EncodeBatch();
 }
 
 HRESULT RunParallelLoop(const BlockLoop& loop) {
