@@ -58,8 +58,12 @@ void PlainScalarLoop(const texture::ImageView& view, std::uint8_t* out) {
 int main() {
   const std::uint32_t size = 4096;
   testutil::BgraPixels atlas = testutil::MakeGlyphLikeAtlas(size, size);
-  texture::ImageView view{size, size, texture::DXGI_FORMAT_B8G8R8A8_UNORM,
-                          size * 4, size * size * 4, atlas.bytes.data()};
+  texture::ImageView view{size,
+                          size,
+                          texture::DXGI_FORMAT_B8G8R8A8_UNORM,
+                          size * 4,
+                          size * size * 4,
+                          atlas.bytes.data()};
   const std::uint32_t blocks = (size / 4) * (size / 4);
 
   // What the atlas holds, and the non-uniform blocks as batches.
@@ -71,7 +75,8 @@ int main() {
     std::uint32_t p[16];
     for (int k = 0; k < 4; ++k)
       std::memcpy(&p[4 * k], view.pixels + (y + k) * view.rowPitch + 4 * x, 16);
-    bool uniform = std::all_of(p, p + 16, [&](std::uint32_t v) { return v == p[0]; });
+    bool uniform =
+        std::all_of(p, p + 16, [&](std::uint32_t v) { return v == p[0]; });
     if (uniform && p[0] == 0) ++zero;
     if (uniform && p[0] == 0xFFFFFFFFu) ++full;
     if (uniform) continue;
@@ -88,10 +93,11 @@ int main() {
     texture::StoreBlockInBatch(nonUniform[i], static_cast<int>(i % 8),
                                batches[i / 8]);
   }
-  std::printf("atlas %ux%u: %u blocks, %.1f %% all zero, %.2f %% all 255, "
-              "%zu not uniform\n",
-              size, size, blocks, 100.0 * zero / blocks, 100.0 * full / blocks,
-              nonUniform.size());
+  std::printf(
+      "atlas %ux%u: %u blocks, %.1f %% all zero, %.2f %% all 255, "
+      "%zu not uniform\n",
+      size, size, blocks, 100.0 * zero / blocks, 100.0 * full / blocks,
+      nonUniform.size());
   std::printf("threads %d, AVX2 %s\n", omp_get_max_threads(),
               texture::CpuHasAvx2() ? "yes" : "no");
 
@@ -100,9 +106,8 @@ int main() {
 
   auto run = [&](std::uint32_t flags, bool& same) {
     texture::CompressedImage result;
-    double ms = BestMs(5, [&] {
-      texture::CompressImage(view, 77, flags, 0.5f, result);
-    });
+    double ms = BestMs(
+        5, [&] { texture::CompressImage(view, 77, flags, 0.5f, result); });
     same = result.byteSize() == plain.size() &&
            std::memcmp(result.memory(), plain.data(), plain.size()) == 0;
     return ms;
@@ -136,24 +141,25 @@ int main() {
     });
   };
   double scalarMs = runKernel(&texture::EncodeBC3BatchScalar, scalarOut);
-  std::printf("non-uniform blocks, 1 core: scalar encoder %8.1f ms "
-              "(%.2f million blocks/s)\n",
-              scalarMs, count / scalarMs / 1000.0);
+  std::printf(
+      "non-uniform blocks, 1 core: scalar encoder %8.1f ms "
+      "(%.2f million blocks/s)\n",
+      scalarMs, count / scalarMs / 1000.0);
   struct Kernel {
     const char* name;
     texture::Bc3BatchKernel kernel;
     bool available;
   } kernels[] = {{"SSE2", &texture::EncodeBC3BatchSse2, true},
-                 {"AVX2", &texture::EncodeBC3BatchAvx2,
-                  texture::CpuHasAvx2()}};
+                 {"AVX2", &texture::EncodeBC3BatchAvx2, texture::CpuHasAvx2()}};
   for (const Kernel& k : kernels) {
     if (!k.available) continue;
     std::fill(vectorOut.begin(), vectorOut.end(), 0);
     double ms = runKernel(k.kernel, vectorOut);
     bool same = vectorOut == scalarOut;
-    std::printf("non-uniform blocks, 1 core: %s kernel    %8.1f ms  %.2fx "
-                "scalar  %s\n",
-                k.name, ms, scalarMs / ms, same ? "same bytes" : "BYTES DIFFER");
+    std::printf(
+        "non-uniform blocks, 1 core: %s kernel    %8.1f ms  %.2fx "
+        "scalar  %s\n",
+        k.name, ms, scalarMs / ms, same ? "same bytes" : "BYTES DIFFER");
   }
   return serialSame && parallelSame ? 0 : 1;
 }

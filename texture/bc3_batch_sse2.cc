@@ -76,8 +76,8 @@ void UnpackBgraBatch(const std::uint32_t (&pixels)[16][kBatchLanes],
   const __m128i mask = _mm_set1_epi32(0xFF);
   for (int i = 0; i < 16; ++i) {
     for (int half = 0; half < kBatchLanes; half += 4) {
-      __m128i p = _mm_load_si128(
-          reinterpret_cast<const __m128i*>(&pixels[i][half]));
+      __m128i p =
+          _mm_load_si128(reinterpret_cast<const __m128i*>(&pixels[i][half]));
       auto channel = [&](int shift) {
         __m128i bytes = _mm_and_si128(_mm_srli_epi32(p, shift), mask);
         return _mm_mul_ps(_mm_cvtepi32_ps(bytes), scale);
