@@ -34,7 +34,7 @@ inline BgraPixels MakeGlyphLikeAtlas(std::uint32_t width, std::uint32_t height,
   constexpr int kCellWidth = 64, kCellHeight = 66;
   for (std::uint32_t cy = 0; cy + kCellHeight <= height; cy += kCellHeight) {
     for (std::uint32_t cx = 0; cx + kCellWidth <= width; cx += kCellWidth) {
-      int strokes = 5 + static_cast<int>(random() % 8);
+      int strokes = 8 + static_cast<int>(random() % 8);
       for (int s = 0; s < strokes; ++s) {
         // Mostly horizontal and vertical strokes, some slanted, as in Han
         // characters, inside a 4-pixel margin.
@@ -46,7 +46,7 @@ inline BgraPixels MakeGlyphLikeAtlas(std::uint32_t width, std::uint32_t height,
                                  : uniform(0.3f, 2.8f);
         float x1 = std::clamp(x0 + length * std::cos(angle), 4.0f, 60.0f);
         float y1 = std::clamp(y0 + length * std::sin(angle), 4.0f, 62.0f);
-        float half = uniform(1.6f, 3.2f);
+        float half = uniform(1.2f, 2.6f);
         int left = static_cast<int>(std::min(x0, x1) - half - 2);
         int right = static_cast<int>(std::max(x0, x1) + half + 2);
         int top = static_cast<int>(std::min(y0, y1) - half - 2);
