@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <iostream>
 #include <new>
+#include <ostream>
 #include <vector>
 
 #include "app/png_io.h"
@@ -15,12 +17,10 @@
 namespace app {
 namespace {
 
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+constexpr int kExitFailure = kExitError;
 
-void PrintError(const std::string& text) {
-  std::string line = "karstel encode：" + text + "\n";
-  std::fputs(line.c_str(), stderr);
+void PrintError(std::ostream& err, const std::string& text) {
+  err << "karstel encode：" << text << "\n";
 }
 
 std::string HresultText(HRESULT hr) {
@@ -29,10 +29,10 @@ std::string HresultText(HRESULT hr) {
   return text;
 }
 
-int PrintUsage() {
-  PrintError(
-      "用法：karstel encode 输入.png 输出.dds\n"
-      "      karstel encode --raw 宽 高 输入.bgra 输出.dds");
+int PrintUsage(std::ostream& err) {
+  PrintError(err,
+             "用法：karstel encode 输入.png 输出.dds\n"
+             "      karstel encode --raw 宽 高 输入.bgra 输出.dds");
   return kExitUsage;
 }
 
@@ -64,24 +64,23 @@ std::vector<std::byte> ReadWholeFile(common::FileSystem& fs,
   return bytes;
 }
 
-int Encode(std::span<const std::string> args) {
+int Encode(common::FileSystem& fs, std::ostream& err, Arguments args) {
   const bool raw = !args.empty() && args[0] == "--raw";
-  if (args.size() != (raw ? 5u : 2u)) return PrintUsage();
+  if (args.size() != (raw ? 5u : 2u)) return PrintUsage(err);
   std::uint32_t width = 0, height = 0;
   if (raw && (!ParseSide(args[1], width) || !ParseSide(args[2], height))) {
-    PrintError("宽度和高度必须是 1 到 1048576 之间的整数");
+    PrintError(err, "宽度和高度必须是 1 到 1048576 之间的整数");
     return kExitUsage;
   }
   const std::string& input = args[raw ? 3 : 0];
   const std::string& output = args[raw ? 4 : 1];
 
-  common::RealFileSystem fs;
   std::vector<std::byte> bytes;
   try {
     bytes = ReadWholeFile(fs, PathFromUtf8(input));
   } catch (const common::ResultException& e) {
-    PrintError("无法读取输入文件“" + input + "”（" +
-               HresultText(e.GetErrorCode()) + "）");
+    PrintError(err, "无法读取输入文件“" + input + "”（" +
+                        HresultText(e.GetErrorCode()) + "）");
     return kExitFailure;
   }
 
@@ -89,13 +88,13 @@ int Encode(std::span<const std::string> args) {
   if (raw) {
     std::uint64_t expected = std::uint64_t{width} * height * 4;
     if (expected > 0xFFFFFFFFu) {
-      PrintError("图像太大：像素数据不能超过 4 GB");
+      PrintError(err, "图像太大：像素数据不能超过 4 GB");
       return kExitFailure;
     }
     if (bytes.size() != expected) {
-      PrintError("原始像素文件应为 " + std::to_string(expected) +
-                 " 字节（宽 × 高 × 4），实际为 " +
-                 std::to_string(bytes.size()) + " 字节");
+      PrintError(err, "原始像素文件应为 " + std::to_string(expected) +
+                          " 字节（宽 × 高 × 4），实际为 " +
+                          std::to_string(bytes.size()) + " 字节");
       return kExitFailure;
     }
     image = {width, height, std::move(bytes)};
@@ -103,9 +102,9 @@ int Encode(std::span<const std::string> args) {
     try {
       image = DecodePng(bytes);
     } catch (const common::ResultException& e) {
-      PrintError(e.GetErrorCode() == common::kArithmeticOverflow
-                     ? "图像太大：像素数据不能超过 4 GB"
-                     : "无法解码 PNG 文件“" + input + "”");
+      PrintError(err, e.GetErrorCode() == common::kArithmeticOverflow
+                          ? "图像太大：像素数据不能超过 4 GB"
+                          : "无法解码 PNG 文件“" + input + "”");
       return kExitFailure;
     }
   }
@@ -121,7 +120,7 @@ int Encode(std::span<const std::string> args) {
       texture::CompressImage(view, texture::DXGI_FORMAT_BC3_UNORM,
                              texture::CompressParallel, 0.5f, compressed);
   if (common::Failed(hr)) {
-    PrintError("压缩失败（" + HresultText(hr) + "）");
+    PrintError(err, "压缩失败（" + HresultText(hr) + "）");
     return kExitFailure;
   }
 
@@ -131,8 +130,8 @@ int Encode(std::span<const std::string> args) {
         fs, PathFromUtf8(output),
         [&](common::OutputFile& file) { texture::WriteDds(file, *level); });
   } catch (const common::ResultException& e) {
-    PrintError("无法写入输出文件“" + output + "”（" +
-               HresultText(e.GetErrorCode()) + "）");
+    PrintError(err, "无法写入输出文件“" + output + "”（" +
+                        HresultText(e.GetErrorCode()) + "）");
     return kExitFailure;
   }
   return 0;
@@ -140,15 +139,20 @@ int Encode(std::span<const std::string> args) {
 
 }  // namespace
 
-int RunEncode(std::span<const std::string> args) {
+int RunEncode(const CommandContext& context, Arguments args) {
   try {
-    return Encode(args);
+    return Encode(context.fs, context.err, args);
   } catch (const std::bad_alloc&) {
-    PrintError("内存不足");
+    PrintError(context.err, "内存不足");
   } catch (const std::exception& e) {
-    PrintError(std::string("意外错误：") + e.what());
+    PrintError(context.err, std::string("意外错误：") + e.what());
   }
   return kExitFailure;
+}
+
+int RunEncode(std::span<const std::string> args) {
+  common::RealFileSystem fs;
+  return RunEncode(CommandContext{fs, std::cout, std::cerr}, args);
 }
 
 }  // namespace app

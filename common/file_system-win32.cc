@@ -19,10 +19,10 @@ class Win32InputFile final : public InputFile {
   explicit Win32InputFile(UniqueFileHandle h) : h_(std::move(h)) {}
   std::size_t Read(std::span<std::byte> buffer) override {
     DWORD got = 0;
-    DWORD want = static_cast<DWORD>(
-        std::min<std::size_t>(buffer.size(), 0x7FFFFFFF));
-    THROW_LAST_ERROR_IF(!::ReadFile(h_.get(), buffer.data(), want, &got,
-                                    nullptr));
+    DWORD want =
+        static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 0x7FFFFFFF));
+    THROW_LAST_ERROR_IF(
+        !::ReadFile(h_.get(), buffer.data(), want, &got, nullptr));
     return got;
   }
   std::uint64_t Size() override {
@@ -41,10 +41,10 @@ class Win32OutputFile final : public OutputFile {
   std::size_t Write(std::span<const std::byte> data) override {
     THROW_HR_IF(HresultFromWin32(kErrorInvalidHandle), !h_);
     DWORD put = 0;
-    DWORD size = static_cast<DWORD>(
-        std::min<std::size_t>(data.size(), 0x7FFFFFFF));
-    THROW_LAST_ERROR_IF(!::WriteFile(h_.get(), data.data(), size, &put,
-                                     nullptr));
+    DWORD size =
+        static_cast<DWORD>(std::min<std::size_t>(data.size(), 0x7FFFFFFF));
+    THROW_LAST_ERROR_IF(
+        !::WriteFile(h_.get(), data.data(), size, &put, nullptr));
     return put;
   }
   void Flush() override {
@@ -81,9 +81,9 @@ std::unique_ptr<OutputFile> RealFileSystem::CreateForWrite(const Path& path) {
 }
 
 void RealFileSystem::ReplaceFile(const Path& from, const Path& to) {
-  THROW_LAST_ERROR_IF(!::MoveFileExW(
-      from.c_str(), to.c_str(),
-      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+  THROW_LAST_ERROR_IF(
+      !::MoveFileExW(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
 }
 
 void RealFileSystem::RemoveFile(const Path& path) noexcept {

@@ -17,8 +17,8 @@ Path TemporaryPathFor(const Path& destination) {
   static std::atomic<std::uint32_t> counter{0};
   auto ticks = static_cast<std::uint64_t>(
       std::chrono::steady_clock::now().time_since_epoch().count());
-  std::string suffix = ".karstel-" + std::to_string(ticks % 1000000007u) +
-                       "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
+  std::string suffix = ".karstel-" + std::to_string(ticks % 1000000007u) + "-" +
+                       std::to_string(counter.fetch_add(1)) + ".tmp";
   Path name = destination.filename();
   name += suffix;
   return destination.parent_path() / name;

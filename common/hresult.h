@@ -66,7 +66,8 @@ inline constexpr HRESULT kEAccessDenied = MakeHresult(0x80070005u);
 /// A read returned fewer bytes than asked (ERROR_HANDLE_EOF).
 inline constexpr HRESULT kHandleEof = HresultFromWin32(kErrorHandleEof);
 /// A write stored fewer bytes than asked (ERROR_HANDLE_DISK_FULL).
-inline constexpr HRESULT kHandleDiskFull = HresultFromWin32(kErrorHandleDiskFull);
+inline constexpr HRESULT kHandleDiskFull =
+    HresultFromWin32(kErrorHandleDiskFull);
 inline constexpr HRESULT kNotSupported = HresultFromWin32(kErrorNotSupported);
 inline constexpr HRESULT kArithmeticOverflow =
     HresultFromWin32(kErrorArithmeticOverflow);

@@ -21,7 +21,9 @@ class MemoryFileSystem final : public FileSystem {
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;
 
-  void Put(const Path& path, Bytes content) { files[Key(path)] = std::move(content); }
+  void Put(const Path& path, Bytes content) {
+    files[Key(path)] = std::move(content);
+  }
   bool Exists(const Path& path) const { return files.count(Key(path)) != 0; }
   const Bytes& Get(const Path& path) const { return files.at(Key(path)); }
 

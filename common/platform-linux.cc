@@ -44,21 +44,37 @@ std::string SystemMessageText(HRESULT hr) {
   // The texts Windows gives for the codes this program raises, so that the
   // log reads the same on both platforms.
   switch (static_cast<std::uint32_t>(hr)) {
-    case 0x80004001u: return "Not implemented";
-    case 0x80004003u: return "Invalid pointer";
-    case 0x80004005u: return "Unspecified error";
-    case 0x80070002u: return "The system cannot find the file specified.";
-    case 0x80070003u: return "The system cannot find the path specified.";
-    case 0x80070005u: return "Access is denied.";
-    case 0x8007000Eu: return "Not enough memory resources are available to complete this operation.";
-    case 0x80070026u: return "Reached the end of the file.";
-    case 0x80070027u: return "The disk is full.";
-    case 0x80070032u: return "The request is not supported.";
-    case 0x80070057u: return "The parameter is incorrect.";
-    case 0x80070070u: return "There is not enough space on the disk.";
-    case 0x80070216u: return "Arithmetic result exceeded 32 bits.";
-    case 0x8007023Eu: return "{Application Error}";
-    case 0x800707D0u: return "The pixel format is invalid.";
+    case 0x80004001u:
+      return "Not implemented";
+    case 0x80004003u:
+      return "Invalid pointer";
+    case 0x80004005u:
+      return "Unspecified error";
+    case 0x80070002u:
+      return "The system cannot find the file specified.";
+    case 0x80070003u:
+      return "The system cannot find the path specified.";
+    case 0x80070005u:
+      return "Access is denied.";
+    case 0x8007000Eu:
+      return "Not enough memory resources are available to complete this "
+             "operation.";
+    case 0x80070026u:
+      return "Reached the end of the file.";
+    case 0x80070027u:
+      return "The disk is full.";
+    case 0x80070032u:
+      return "The request is not supported.";
+    case 0x80070057u:
+      return "The parameter is incorrect.";
+    case 0x80070070u:
+      return "There is not enough space on the disk.";
+    case 0x80070216u:
+      return "Arithmetic result exceeded 32 bits.";
+    case 0x8007023Eu:
+      return "{Application Error}";
+    case 0x800707D0u:
+      return "The pixel format is invalid.";
     default: {
       char text[48];
       std::snprintf(text, sizeof text, "Error 0x%08" PRIX32,

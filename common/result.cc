@@ -93,9 +93,10 @@ FailureLogSink SetFailureLogSink(FailureLogSink sink) {
 
 void LogFailure(ReportKind kind, const FailureInfo& info) {
   try {
-    int count = (kind == ReportKind::Exception ? exceptionReports
-                                               : logHrReports)
-                    .fetch_add(1) + 1;
+    int count =
+        (kind == ReportKind::Exception ? exceptionReports : logHrReports)
+            .fetch_add(1) +
+        1;
     std::string line = FormatFailureLine(kind, count, info);
     std::lock_guard lock(sinkMutex);
     if (Sink())
@@ -122,8 +123,8 @@ void LogFailure(ReportKind kind, const FailureInfo& info) {
   throw ResultException(std::move(info));
 }
 
-[[gnu::noinline]] HRESULT LogCaughtException(std::source_location location,
-                                             const void* callerAddress) noexcept {
+[[gnu::noinline]] HRESULT LogCaughtException(
+    std::source_location location, const void* callerAddress) noexcept {
   FailureInfo info;
   info.failingAddress = __builtin_return_address(0);
   info.callerAddress = callerAddress;
@@ -166,35 +167,77 @@ HRESULT LastErrorAsHresult() noexcept { return platform::LastError(); }
 HRESULT HresultFromErrno(int error) noexcept {
   std::uint32_t win32;
   switch (error) {
-    case 0: return kNoLastError;
-    case ENOENT: win32 = kErrorFileNotFound; break;
-    case ENOTDIR: win32 = kErrorPathNotFound; break;
+    case 0:
+      return kNoLastError;
+    case ENOENT:
+      win32 = kErrorFileNotFound;
+      break;
+    case ENOTDIR:
+      win32 = kErrorPathNotFound;
+      break;
     case EACCES:
     case EPERM:
-    case EISDIR: win32 = kErrorAccessDenied; break;
+    case EISDIR:
+      win32 = kErrorAccessDenied;
+      break;
     case ENOSPC:
 #ifdef EDQUOT
     case EDQUOT:
 #endif
-      win32 = kErrorDiskFull; break;
-    case EFBIG: win32 = 223; break;  // ERROR_FILE_TOO_LARGE
-    case EEXIST: win32 = kErrorFileExists; break;
+      win32 = kErrorDiskFull;
+      break;
+    case EFBIG:
+      win32 = 223;
+      break;  // ERROR_FILE_TOO_LARGE
+    case EEXIST:
+      win32 = kErrorFileExists;
+      break;
     case EMFILE:
-    case ENFILE: win32 = kErrorTooManyOpenFiles; break;
-    case ENOMEM: win32 = kErrorNotEnoughMemory; break;
-    case EROFS: win32 = kErrorWriteProtect; break;
-    case EBUSY: win32 = kErrorBusy; break;
-    case ETXTBSY: win32 = kErrorSharingViolation; break;
-    case ENAMETOOLONG: win32 = kErrorFilenameExcedRange; break;
-    case EINVAL: win32 = kErrorInvalidParameter; break;
-    case EBADF: win32 = kErrorInvalidHandle; break;
-    case EIO: win32 = kErrorIoDevice; break;
-    case ELOOP: win32 = kErrorCantResolveFilename; break;
-    case ENOTEMPTY: win32 = kErrorDirNotEmpty; break;
-    case EPIPE: win32 = kErrorBrokenPipe; break;
-    case EXDEV: win32 = 17; break;  // ERROR_NOT_SAME_DEVICE
-    case EILSEQ: win32 = kErrorNoUnicodeTranslation; break;
-    default: win32 = 31; break;  // ERROR_GEN_FAILURE
+    case ENFILE:
+      win32 = kErrorTooManyOpenFiles;
+      break;
+    case ENOMEM:
+      win32 = kErrorNotEnoughMemory;
+      break;
+    case EROFS:
+      win32 = kErrorWriteProtect;
+      break;
+    case EBUSY:
+      win32 = kErrorBusy;
+      break;
+    case ETXTBSY:
+      win32 = kErrorSharingViolation;
+      break;
+    case ENAMETOOLONG:
+      win32 = kErrorFilenameExcedRange;
+      break;
+    case EINVAL:
+      win32 = kErrorInvalidParameter;
+      break;
+    case EBADF:
+      win32 = kErrorInvalidHandle;
+      break;
+    case EIO:
+      win32 = kErrorIoDevice;
+      break;
+    case ELOOP:
+      win32 = kErrorCantResolveFilename;
+      break;
+    case ENOTEMPTY:
+      win32 = kErrorDirNotEmpty;
+      break;
+    case EPIPE:
+      win32 = kErrorBrokenPipe;
+      break;
+    case EXDEV:
+      win32 = 17;
+      break;  // ERROR_NOT_SAME_DEVICE
+    case EILSEQ:
+      win32 = kErrorNoUnicodeTranslation;
+      break;
+    default:
+      win32 = 31;
+      break;  // ERROR_GEN_FAILURE
   }
   return HresultFromWin32(win32);
 }

@@ -17,11 +17,13 @@ namespace common {
 /// Everything known about one failure.
 struct FailureInfo {
   HRESULT hr = 0;
-  const void* failingAddress = nullptr;  ///< code address inside the failing function
-  const void* callerAddress = nullptr;   ///< return address of that function, if known
-  const char* expression = nullptr;      ///< stringized expression, if any
+  const void* failingAddress =
+      nullptr;  ///< code address inside the failing function
+  const void* callerAddress =
+      nullptr;  ///< return address of that function, if known
+  const char* expression = nullptr;  ///< stringized expression, if any
   std::source_location location{};
-  std::string message;                   ///< optional UTF-8 text for the log
+  std::string message;  ///< optional UTF-8 text for the log
 };
 
 class ResultException : public std::exception {
@@ -108,28 +110,30 @@ void LogFailedHr(HRESULT hr, std::source_location location,
 
 #define KARSTEL_RETURN_ADDRESS() __builtin_return_address(0)
 
-#define THROW_HR(hr)                                                  \
+#define THROW_HR(hr)                                                    \
   ::common::ThrowResult((hr), nullptr, std::source_location::current(), \
                         KARSTEL_RETURN_ADDRESS())
-#define THROW_HR_MSG(hr, msg)                                          \
+#define THROW_HR_MSG(hr, msg)                                           \
   ::common::ThrowResult((hr), nullptr, std::source_location::current(), \
                         KARSTEL_RETURN_ADDRESS(), (msg))
-#define THROW_IF_FAILED(expr)                                        \
+#define THROW_IF_FAILED(expr)                                             \
   ::common::ThrowIfFailed((expr), #expr, std::source_location::current(), \
                           KARSTEL_RETURN_ADDRESS())
-#define THROW_HR_IF(hr, cond)                                            \
-  ::common::ThrowHrIf((hr), static_cast<bool>(cond), #cond,              \
-                      std::source_location::current(), KARSTEL_RETURN_ADDRESS())
-#define THROW_LAST_ERROR_IF(cond)                                     \
-  ::common::ThrowLastErrorIf(static_cast<bool>(cond), #cond,          \
-                             std::source_location::current(),         \
+#define THROW_HR_IF(hr, cond)                               \
+  ::common::ThrowHrIf((hr), static_cast<bool>(cond), #cond, \
+                      std::source_location::current(),      \
+                      KARSTEL_RETURN_ADDRESS())
+#define THROW_LAST_ERROR_IF(cond)                             \
+  ::common::ThrowLastErrorIf(static_cast<bool>(cond), #cond,  \
+                             std::source_location::current(), \
                              KARSTEL_RETURN_ADDRESS())
-#define THROW_LAST_ERROR()                                              \
-  ::common::ThrowResult(::common::LastErrorAsHresult(), nullptr,        \
-                        std::source_location::current(), KARSTEL_RETURN_ADDRESS())
-#define LOG_CAUGHT_EXCEPTION()                                           \
+#define THROW_LAST_ERROR()                                       \
+  ::common::ThrowResult(::common::LastErrorAsHresult(), nullptr, \
+                        std::source_location::current(),         \
+                        KARSTEL_RETURN_ADDRESS())
+#define LOG_CAUGHT_EXCEPTION()                                  \
   ::common::LogCaughtException(std::source_location::current(), \
                                KARSTEL_RETURN_ADDRESS())
-#define LOG_HR(hr)                                                      \
+#define LOG_HR(hr)                                             \
   ::common::LogFailedHr((hr), std::source_location::current(), \
                         KARSTEL_RETURN_ADDRESS())

@@ -61,7 +61,8 @@ TEST(ResultTest, LogLineHasTheDebuggerFormat) {
   std::string line = FormatFailureLine(ReportKind::Exception, 7, info);
   std::regex shape(
       "^[^!]{1,64}!0000000000001234: \\(caller: 000000000000ABCD\\) "
-      "Exception\\(7\\) tid\\([0-9a-f]+\\) 80070057 .*    Msg:\\[hello\\] \\n$");
+      "Exception\\(7\\) tid\\([0-9a-f]+\\) 80070057 .*    Msg:\\[hello\\] "
+      "\\n$");
   EXPECT_TRUE(std::regex_match(line, shape)) << line;
 
   info.callerAddress = nullptr;

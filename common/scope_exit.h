@@ -66,7 +66,9 @@ class UniqueHandle {
   ~UniqueHandle() { reset(); }
 
   Type get() const noexcept { return value_; }
-  explicit operator bool() const noexcept { return value_ != Traits::Invalid(); }
+  explicit operator bool() const noexcept {
+    return value_ != Traits::Invalid();
+  }
   Type release() noexcept { return std::exchange(value_, Traits::Invalid()); }
   void reset(Type value = Traits::Invalid()) noexcept {
     Type old = std::exchange(value_, value);

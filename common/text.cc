@@ -14,8 +14,8 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
   };
   unsigned char lead = byte(i++);
   if (lead < 0x80) return lead;
-  int extra = lead >= 0xF0 && lead < 0xF5 ? 3
-              : lead >= 0xE0              ? 2
+  int extra = lead >= 0xF0 && lead < 0xF5   ? 3
+              : lead >= 0xE0                ? 2
               : lead >= 0xC2 && lead < 0xE0 ? 1
                                             : -1;
   if (extra < 0) return kReplacement;
@@ -83,7 +83,8 @@ std::string Utf16ToUtf8Impl(std::basic_string_view<Char> text) {
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) EncodeUtf16(DecodeUtf8(text, i), out);
+  for (std::size_t i = 0; i < text.size();)
+    EncodeUtf16(DecodeUtf8(text, i), out);
   return out;
 }
 
@@ -111,12 +112,25 @@ std::string WideToUtf8(std::wstring_view text) {
     std::string out;
     for (wchar_t c : text) {
       char32_t cp = static_cast<char32_t>(c);
-      EncodeUtf8(cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000) ? kReplacement
-                                                                 : cp,
-                 out);
+      EncodeUtf8(
+          cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000) ? kReplacement : cp,
+          out);
     }
     return out;
   }
+}
+
+}  // namespace common
+
+namespace common {
+
+std::filesystem::path PathFromUtf8(std::string_view text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string PathToUtf8(const std::filesystem::path& path) {
+  std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 }  // namespace common

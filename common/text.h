@@ -15,3 +15,13 @@ std::wstring Utf8ToWide(std::string_view text);
 std::string WideToUtf8(std::wstring_view text);
 
 }  // namespace common
+
+#include <filesystem>
+
+namespace common {
+
+/// Paths from and to UTF-8 text, the same way on every platform.
+std::filesystem::path PathFromUtf8(std::string_view text);
+std::string PathToUtf8(const std::filesystem::path& path);
+
+}  // namespace common

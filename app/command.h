@@ -1,0 +1,38 @@
+// The shape of a `karstel` command: arguments in, text out, an exit code
+// back. Commands never exit the process themselves, so tests call them
+// directly with their own streams and file system.
+#pragma once
+
+#include <ostream>
+#include <span>
+#include <string>
+
+#include "common/file_system.h"
+
+namespace app {
+
+/// Exit codes: success, a failure of the work, bad usage, and a warning that
+/// stopped the work before anything was touched.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitError = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitWarning = 3;
+
+struct CommandContext {
+  common::FileSystem& fs;
+  std::ostream& out;  ///< results
+  std::ostream& err;  ///< messages, progress and errors
+};
+
+using Arguments = std::span<const std::string>;
+
+/// karstel inspect FILE
+int RunInspect(const CommandContext& context, Arguments args);
+/// karstel sample DIR
+int RunSample(const CommandContext& context, Arguments args);
+
+/// Prints the failure in flight as one line for the terminal, logs it, and
+/// returns kExitError. For the catch blocks of commands.
+int ReportFailure(const CommandContext& context, const std::string& what);
+
+}  // namespace app

@@ -1,0 +1,57 @@
+// The `karstel` command line: for players who script, for Steam Deck users,
+// and for our own end-to-end tests.
+#include <iostream>
+#include <string_view>
+
+#include "app/command.h"
+#include "app/command_encode.h"
+#include "app/console.h"
+#include "common/file_system.h"
+
+namespace {
+
+constexpr std::string_view kHelp =
+    "Karstel: 为 GTA IV 汉化补丁生成中文字体贴图 (font_chs)\n"
+    "\n"
+    "用法: karstel <命令> [参数]\n"
+    "\n"
+    "命令:\n"
+    "  inspect FILE            显示 fonts.wtd 的标头和其中的全部纹理\n"
+    "  sample DIR              在 DIR 写入示例游戏目录 (合成的 fonts.wtd)\n"
+    "  encode IN.png OUT.dds   把 PNG 压缩为 DXT5 格式的 DDS 文件\n"
+    "  encode --raw W H IN.bgra OUT.dds\n"
+    "                          同上, 输入为宽 W 高 H 的 B,G,R,A 原始像素\n"
+    "  help                    显示本帮助\n"
+    "\n"
+    "退出代码: 0 成功, 1 出错, 2 用法错误, 3 警告 (未做任何更改)\n";
+
+struct Command {
+  std::string_view name;
+  int (*run)(const app::CommandContext&, app::Arguments);
+};
+
+constexpr Command kCommands[] = {
+    {"inspect", app::RunInspect},
+    {"sample", app::RunSample},
+    {"encode", app::RunEncode},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  app::PrepareConsole();
+  std::vector<std::string> args = app::CommandLineArguments(argc, argv);
+  if (args.size() < 2 || args[1] == "help" || args[1] == "--help" ||
+      args[1] == "-h") {
+    std::cout << kHelp;
+    return args.size() < 2 ? app::kExitUsage : app::kExitSuccess;
+  }
+  common::RealFileSystem fs;
+  app::CommandContext context{fs, std::cout, std::cerr};
+  for (const Command& command : kCommands) {
+    if (args[1] == command.name)
+      return command.run(context, app::Arguments(args).subspan(2));
+  }
+  std::cerr << "未知命令: " << args[1] << "\n\n" << kHelp;
+  return app::kExitUsage;
+}

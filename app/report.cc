@@ -1,0 +1,55 @@
+#include <cinttypes>
+#include <cstdio>
+
+#include "app/command.h"
+#include "common/result.h"
+
+namespace app {
+namespace {
+
+// A short reason for the terminal; the log keeps the full record.
+const char* Reason(HRESULT hr) {
+  switch (static_cast<std::uint32_t>(hr)) {
+    case 0x80070002u:
+      return "找不到文件";
+    case 0x80070003u:
+      return "找不到路径";
+    case 0x80070005u:
+      return "拒绝访问";
+    case 0x80070020u:
+      return "文件正被其他程序使用";
+    case 0x80070026u:
+      return "文件不完整或已损坏";
+    case 0x80070027u:
+    case 0x80070070u:
+      return "磁盘空间不足";
+    case 0x80070057u:
+      return "文件内容无效";
+    case 0x80004001u:
+      return "不支持的内容";
+    case 0x800707D0u:
+      return "不支持的像素格式";
+    case 0x80070216u:
+      return "尺寸超出范围";
+    case 0x8007000Eu:
+      return "内存不足";
+    case 0x80070032u:
+      return "不支持的操作";
+    default:
+      return "出现错误";
+  }
+}
+
+}  // namespace
+
+int ReportFailure(const CommandContext& context, const std::string& what) {
+  HRESULT hr = LOG_CAUGHT_EXCEPTION();
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08" PRIX32,
+                static_cast<std::uint32_t>(hr));
+  context.err << "错误: " << what << ": " << Reason(hr) << " (" << code
+              << ")\n";
+  return kExitError;
+}
+
+}  // namespace app

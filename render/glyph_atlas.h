@@ -1,0 +1,38 @@
+// The glyph atlas: every character of the table drawn into a 4096 x 4096
+// canvas of 64 x 66 pixel cells, then compressed to BC3.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "render/font.h"
+#include "texture/image.h"
+
+namespace render {
+
+/// The uncompressed canvas: B8G8R8A8, top-down, rows of 16384 bytes,
+/// zero-filled before drawing.
+struct GlyphAtlas {
+  static constexpr std::uint32_t kWidth = 4096;
+  static constexpr std::uint32_t kHeight = 4096;
+  static constexpr std::uint32_t kRowPitch = kWidth * 4;
+  std::vector<std::byte> pixels;
+
+  texture::ImageView View();
+};
+
+/// Draws the table's code units (line breaks skipped, one unit per cell,
+/// stopping at the grid's end) with the chosen engine. Throws on failure.
+GlyphAtlas DrawGlyphAtlas(const GlyphFonts& fonts, RenderEngine engine,
+                          bool curlyQuotes, std::u16string_view text);
+
+/// Draws the atlas and compresses it to one 4096 x 4096 BC3 level.
+/// Throws on failure.
+texture::CompressedImage BuildGlyphAtlas(const GlyphFonts& fonts,
+                                         RenderEngine engine,
+                                         bool curlyQuotes,
+                                         std::u16string_view text);
+
+}  // namespace render

@@ -1,0 +1,143 @@
+#include "resource/resource_file.h"
+
+#include <zlib.h>
+
+#include <array>
+#include <cstdlib>
+
+#include "common/result.h"
+#include "common/scope_exit.h"
+#include "resource/bytes.h"
+
+namespace resource {
+namespace {
+
+constexpr std::size_t kChunk = 65536;
+constexpr std::uint32_t kVirtualSegmentBytes = 4096;
+constexpr std::byte kFill{0xCD};
+
+// Feeds a level-9 deflate stream and writes whatever it produces, one 64 KiB
+// output buffer at a time, zpipe-style.
+class DeflateWriter {
+ public:
+  explicit DeflateWriter(common::OutputFile& file) : file_(file) {
+    THROW_HR_IF(common::kEFail,
+                deflateInit_(&stream_, 9, ZLIB_VERSION,
+                             static_cast<int>(sizeof(z_stream))) != Z_OK);
+  }
+  ~DeflateWriter() { deflateEnd(&stream_); }
+  DeflateWriter(const DeflateWriter&) = delete;
+  DeflateWriter& operator=(const DeflateWriter&) = delete;
+
+  /// Compresses size bytes from data, or ends the stream when finish is set.
+  void WriteChunk(const std::byte* data, std::uint32_t size, bool finish) {
+    stream_.next_in = reinterpret_cast<Bytef*>(const_cast<std::byte*>(data));
+    stream_.avail_in = size;
+    do {
+      stream_.next_out = reinterpret_cast<Bytef*>(out_.data());
+      stream_.avail_out = static_cast<uInt>(out_.size());
+      int result = deflate(&stream_, finish ? Z_FINISH : Z_NO_FLUSH);
+      THROW_HR_IF(common::kEFail, result == Z_STREAM_ERROR);
+      std::size_t produced = out_.size() - stream_.avail_out;
+      common::WriteExactly(file_, std::span(out_.data(), produced));
+    } while (stream_.avail_out == 0);
+  }
+
+  /// Writes `count` fill bytes (at most 4096 at a time).
+  void WriteFill(std::uint32_t count) {
+    static const auto fill = [] {
+      std::array<std::byte, 4096> bytes;
+      bytes.fill(kFill);
+      return bytes;
+    }();
+    while (count > 0) {
+      std::uint32_t n = std::min<std::uint32_t>(count, fill.size());
+      WriteChunk(fill.data(), n, false);
+      count -= n;
+    }
+  }
+
+ private:
+  common::OutputFile& file_;
+  z_stream stream_{};
+  std::array<std::byte, kChunk> out_;
+};
+
+std::uint32_t PaddingTo16(std::uint32_t size) { return (16 - size % 16) % 16; }
+
+}  // namespace
+
+ZeroedBuffer::ZeroedBuffer(std::size_t size) : size_(size) {
+  data_.reset(static_cast<std::byte*>(std::calloc(size ? size : 1, 1)));
+  THROW_HR_IF(common::kEOutOfMemory, !data_);
+}
+
+void ZeroedBuffer::Free::operator()(std::byte* p) const { std::free(p); }
+
+SegmentSizes DecodeSegmentSizes(std::uint32_t flags) {
+  std::uint64_t vc = flags & 0x7FF, vs = (flags >> 11) & 0xF;
+  std::uint64_t pc = (flags >> 15) & 0x7FF, ps = (flags >> 26) & 0xF;
+  std::uint64_t virtualSize = vc << (vs + 8);
+  std::uint64_t physicalSize = pc << (ps + 8);
+  THROW_HR_IF(common::kEInvalidArg, virtualSize + physicalSize > 0xFFFFFFFFu);
+  return {static_cast<std::uint32_t>(virtualSize),
+          static_cast<std::uint32_t>(physicalSize)};
+}
+
+ResourceFile LoadResource(common::InputFile& file) {
+  std::byte head[12];
+  common::ReadExactly(file, head);
+  ResourceFile resource;
+  resource.header = {Read32(head), Read32(head + 4), Read32(head + 8)};
+  THROW_HR_IF(common::kEInvalidArg, resource.header.magic != kRscMagic);
+  THROW_HR_IF(common::kEInvalidArg, resource.header.version != kRscVersion);
+  resource.sizes = DecodeSegmentSizes(resource.header.flags);
+  resource.body = ZeroedBuffer(std::size_t{resource.sizes.virtualSize} +
+                               resource.sizes.physicalSize);
+
+  z_stream stream{};
+  THROW_HR_IF(common::kEFail,
+              inflateInit_(&stream, ZLIB_VERSION,
+                           static_cast<int>(sizeof(z_stream))) != Z_OK);
+  auto end = common::ScopeExit([&] { inflateEnd(&stream); });
+  stream.next_out = reinterpret_cast<Bytef*>(resource.body.data());
+  stream.avail_out = static_cast<uInt>(resource.body.size());
+
+  std::array<std::byte, kChunk> in;
+  for (;;) {
+    std::size_t got = file.Read(in);
+    // A stream that is cut short, corrupt, or larger than the declared
+    // sizes never reaches its end: the file runs out first.
+    THROW_HR_IF(common::kHandleEof, got == 0);
+    stream.next_in = reinterpret_cast<Bytef*>(in.data());
+    stream.avail_in = static_cast<uInt>(got);
+    if (inflate(&stream, Z_NO_FLUSH) == Z_STREAM_END) break;
+  }
+  return resource;
+}
+
+void SaveResource(common::OutputFile& file, const RscHeader& header,
+                  std::uint32_t layoutFlags, const BlockList& blocks) {
+  std::byte head[12];
+  Write32(head, header.magic);
+  Write32(head + 4, header.version);
+  Write32(head + 8, layoutFlags | (header.flags & kCarriedFlagBits));
+  common::WriteExactly(file, head);
+
+  DeflateWriter writer(file);
+  std::uint32_t total = 0;
+  for (const ResourceBlock& block : blocks.virtualBlocks) {
+    writer.WriteChunk(block.data, block.size, false);
+    writer.WriteFill(PaddingTo16(block.size));
+    total += block.size + PaddingTo16(block.size);
+  }
+  if (total < kVirtualSegmentBytes)
+    writer.WriteFill(kVirtualSegmentBytes - total);
+  for (const ResourceBlock& block : blocks.physicalBlocks) {
+    writer.WriteChunk(block.data, block.size, false);
+    writer.WriteFill(PaddingTo16(block.size));
+  }
+  writer.WriteChunk(nullptr, 0, true);
+}
+
+}  // namespace resource

@@ -1,0 +1,68 @@
+// Helpers for the resource tests: independent inflation of written files and
+// loading from byte vectors.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/memory_file_system.h"
+#include "common/result.h"
+#include "resource/resource_file.h"
+
+namespace resource::test {
+
+using Bytes = std::vector<std::byte>;
+
+/// Inflates the zlib stream after the 12-byte header with plain zlib.
+inline Bytes InflateBody(const Bytes& file) {
+  z_stream s{};
+  EXPECT_EQ(inflateInit(&s), Z_OK);
+  s.next_in =
+      const_cast<Bytef*>(reinterpret_cast<const Bytef*>(file.data() + 12));
+  s.avail_in = static_cast<uInt>(file.size() - 12);
+  Bytes out;
+  std::byte chunk[65536];
+  int result;
+  do {
+    s.next_out = reinterpret_cast<Bytef*>(chunk);
+    s.avail_out = sizeof chunk;
+    result = inflate(&s, Z_NO_FLUSH);
+    out.insert(out.end(), chunk, chunk + (sizeof chunk - s.avail_out));
+  } while (result == Z_OK);
+  EXPECT_EQ(result, Z_STREAM_END);
+  inflateEnd(&s);
+  return out;
+}
+
+inline std::uint32_t FlagsOf(const Bytes& file) {
+  std::uint32_t flags;
+  std::memcpy(&flags, file.data() + 8, 4);
+  return flags;
+}
+
+inline ResourceFile LoadBytes(const Bytes& bytes) {
+  common::MemoryFileSystem fs;
+  fs.Put("f", bytes);
+  return LoadResource(*fs.OpenForRead("f"));
+}
+
+/// The HRESULT a call throws, or 0.
+template <typename F>
+HRESULT CodeOf(F&& call) {
+  try {
+    call();
+  } catch (const common::ResultException& e) {
+    return e.GetErrorCode();
+  }
+  return 0;
+}
+
+inline Bytes Filled(std::size_t n, std::uint8_t value) {
+  return Bytes(n, std::byte{value});
+}
+
+}  // namespace resource::test
