@@ -1,5 +1,7 @@
-#include <shellapi.h>
+// windows.h first: shellapi.h builds on its definitions.
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include "app/console.h"
 #include "common/text.h"
