@@ -1,8 +1,7 @@
 // windows.h first: the COM and WIC headers build on its definitions.
-#include <windows.h>
-
 #include <objbase.h>
 #include <wincodec.h>
+#include <windows.h>
 
 #include "app/png_io.h"
 #include "common/result.h"

@@ -177,8 +177,7 @@ TEST(UnpackRgb565Test, ScalesEachFieldByItsStep) {
 }
 
 TEST(Bc3ConstantsTest, AreTheSinglePrecisionQuotients) {
-  // The weight tables hold correctly rounded quotients; the vector kernels
-  // rely on no other property of them.
+  // Each bit pattern is the correctly rounded quotient its name promises.
   volatile float one = 1.0f;
   EXPECT_EQ(bc3::k255, one / 255.0f);
   EXPECT_EQ(bc3::k31, one / 31.0f);
