@@ -1,7 +1,9 @@
 // windows.h first: the COM and WIC headers build on its definitions.
+// clang-format off
+#include <windows.h>
 #include <objbase.h>
 #include <wincodec.h>
-#include <windows.h>
+// clang-format on
 
 #include "app/png_io.h"
 #include "common/result.h"
