@@ -121,13 +121,15 @@ void FontPatch::Apply(const texture::CompressedImage& image) {
   layoutFlags_ = ComputeLayout(blocks_);
 }
 
-void FontPatch::Write(common::OutputFile& out) const {
-  SaveResource(out, file_.header, layoutFlags_, blocks_);
+void FontPatch::Write(common::OutputFile& out,
+                      const SaveOptions& options) const {
+  SaveResource(out, file_.header, layoutFlags_, blocks_, options);
 }
 
 void PatchFontsWtd(common::FileSystem& fs, const common::Path& sourcePath,
                    const common::Path& destinationPath,
-                   const texture::CompressedImage& image) {
+                   const texture::CompressedImage& image,
+                   const SaveOptions& options) {
   ResourceFile file;
   {
     auto source = fs.OpenForRead(sourcePath);

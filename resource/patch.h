@@ -28,7 +28,7 @@ class FontPatch {
   /// lays the resource out again.
   void Apply(const texture::CompressedImage& image);
   /// Writes the laid-out resource.
-  void Write(common::OutputFile& out) const;
+  void Write(common::OutputFile& out, const SaveOptions& options = {}) const;
 
   const BlockList& blocks() const { return blocks_; }
   std::uint32_t layoutFlags() const { return layoutFlags_; }
@@ -52,7 +52,8 @@ class FontPatch {
 /// bytes. Throws the HRESULT of the first failure.
 void PatchFontsWtd(common::FileSystem& fs, const common::Path& sourcePath,
                    const common::Path& destinationPath,
-                   const texture::CompressedImage& image);
+                   const texture::CompressedImage& image,
+                   const SaveOptions& options = {});
 
 /// Copies the key array into a host array one element larger with key at
 /// its sorted position, points the root's keys at it and returns the
