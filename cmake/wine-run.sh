@@ -7,9 +7,8 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ -z "$DISPLAY" ] && command -v xvfb-run >/dev/null 2>&1; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
-# Once per prefix: the dialog's font "Microsoft YaHei" is not on Linux, so
-# map it to the CJK font that is; and let Wine draw window frames itself,
-# since Xvfb has no window manager to draw them.
+# Once per prefix (and again when the file changes): the font and window
+# settings of wine-prefix.reg, which make the dialog look as on Windows.
 here=$(cd "$(dirname "$0")" && pwd)
 stamp="$WINEPREFIX/karstel-prefix-configured"
 if [ ! -f "$stamp" ] || [ "$here/wine-prefix.reg" -nt "$stamp" ]; then
