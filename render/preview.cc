@@ -89,11 +89,12 @@ PreviewImage DrawPreview(const GlyphFonts& fonts, RenderEngine engine,
   DrawGlyphs(surface, engine, fonts, layout.grid, curlyQuotes, text);
   if (layout.scaled) {
     surface = ScaleSurface(surface, layout.shownWidth, layout.shownHeight);
-    // GDI's stretch leaves the fourth byte undefined; the preview is opaque.
-    std::span<std::byte> pixels = surface.pixels();
-    for (std::size_t i = 3; i < pixels.size(); i += 4)
-      pixels[i] = std::byte{255};
   }
+  // The background was made opaque before drawing, but what GDI+ and
+  // GDI's stretch write into the fourth byte is theirs to choose; the
+  // preview is shown opaque.
+  std::span<std::byte> pixels = surface.pixels();
+  for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = std::byte{255};
   image.width = surface.width();
   image.height = surface.height();
   image.pixels = surface.TakePixels();

@@ -5,6 +5,11 @@
 #include <memory>
 
 #include "render/platform_services.h"
+#include "render/render_test_util.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace render {
 namespace {
@@ -22,4 +27,14 @@ class RenderEnvironment : public ::testing::Environment {
     ::testing::AddGlobalTestEnvironment(new RenderEnvironment);
 
 }  // namespace
+
+bool testutil::RunningUnderWine() {
+#if defined(_WIN32)
+  HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+  return false;
+#endif
+}
+
 }  // namespace render

@@ -19,14 +19,17 @@ inline constexpr std::u16string_view kShortLineFace = u"AR PL UMing CN";
 /// A Latin family with real oblique faces (Debian fonts-dejavu-core).
 inline constexpr std::u16string_view kLatinFace = u"DejaVu Sans";
 
-/// A record as the dialog stores it: height -58, GB2312 character set.
+/// A record as the dialog stores it: height -58, and the GB2312 character
+/// set for the CJK faces. The Latin face gets DEFAULT_CHARSET: GDI's font
+/// mapper weighs the character set above the face name, and would swap
+/// DejaVu Sans for some GB2312 font.
 inline LogFont MakeFont(std::u16string_view face, std::int32_t weight = 400,
                         bool italic = false) {
   LogFont font;
   font.height = -58;
   font.weight = weight;
   font.italic = italic ? 1 : 0;
-  font.charSet = 134;
+  font.charSet = face == kLatinFace ? 1 : 134;
   SetFaceName(font, face);
   return font;
 }
@@ -91,13 +94,19 @@ inline Ink MeasureInk(std::span<const std::byte> image,
   return ink;
 }
 
-/// True where the tests run the Windows engines under Wine, whose GDI+
-/// draws no CJK text at all (it reports success and leaves the bitmap
-/// untouched); GDI+ pixel tests there use Latin letters instead.
-#if defined(_WIN32)
-inline constexpr bool kGdiPlusLacksCjk = true;
-#else
-inline constexpr bool kGdiPlusLacksCjk = false;
-#endif
+/// True when the Windows build runs under Wine.
+bool RunningUnderWine();
+
+/// Wine's GDI+ draws nothing at all (and reports success) for a glyph
+/// whose advance plus the padding GDI+ lays around a string (1/6 em each
+/// side) is wider than the 64-pixel box: every ideograph at 58 pixels,
+/// and wide Latin letters such as W. GDI+ pixel tests there use a narrow
+/// Latin letter instead.
+inline bool GdiPlusDropsWideGlyphs() { return RunningUnderWine(); }
+
+/// Wine's Direct2D DC render target does not read the bound bitmap back
+/// before drawing: every pass overwrites the whole bound rectangle, so
+/// what was under the glyphs is lost. Windows composites over it.
+inline bool DirectWriteOverwritesDc() { return RunningUnderWine(); }
 
 }  // namespace render::testutil

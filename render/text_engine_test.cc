@@ -35,10 +35,11 @@ class TextEngineTest : public ::testing::TestWithParam<RenderEngine> {
  protected:
   bool UsesGdiPlus() const { return GetParam() == RenderEngine::GdiPlus; }
 
-  /// The glyph the pixel tests draw: an ideograph, or a Latin letter where
-  /// the engine under test draws no CJK text (GDI+ under Wine).
+  /// The glyph the pixel tests draw: an ideograph, or a narrow Latin letter
+  /// where the engine drops glyphs that wide (GDI+ under Wine).
   std::u16string TestGlyph() const {
-    return UsesGdiPlus() && testutil::kGdiPlusLacksCjk ? u"H" : u"\u6D4B";
+    return UsesGdiPlus() && testutil::GdiPlusDropsWideGlyphs() ? u"H"
+                                                               : u"\u6D4B";
   }
 
   void Draw(DrawingSurface& surface, const GlyphFonts& fonts, GlyphGrid grid,
@@ -76,6 +77,9 @@ TEST_P(TextEngineTest, EachUnitOfTheTextTakesTheNextCell) {
 }
 
 TEST_P(TextEngineTest, EmptyTextOrGridLeavesTheCanvasUntouched) {
+  if (!UsesGdiPlus() && testutil::DirectWriteOverwritesDc()) {
+    GTEST_SKIP() << "Wine's DC render target overwrites the bound bitmap";
+  }
   DrawingSurface surface(128, 66);
   std::span<std::byte> pixels = surface.pixels();
   for (std::size_t i = 0; i < pixels.size(); ++i)
@@ -107,6 +111,9 @@ TEST_P(TextEngineTest, DrawsPremultipliedWhiteOnBlack) {
 }
 
 TEST_P(TextEngineTest, CompositesOverWhatIsThere) {
+  if (!UsesGdiPlus() && testutil::DirectWriteOverwritesDc()) {
+    GTEST_SKIP() << "Wine's DC render target overwrites the bound bitmap";
+  }
   DrawingSurface surface(64, 66);
   std::span<std::byte> pixels = surface.pixels();
   for (std::size_t i = 0; i < pixels.size(); i += 4) {
@@ -126,9 +133,9 @@ TEST_P(TextEngineTest, CompositesOverWhatIsThere) {
 }
 
 TEST_P(TextEngineTest, ChoosesMainOrSymbolFontPerUnit) {
-  if (UsesGdiPlus() && testutil::kGdiPlusLacksCjk) {
-    GTEST_SKIP() << "Wine's GDI+ draws no CJK or fullwidth text, and only "
-                    "those units take the main font";
+  if (UsesGdiPlus() && testutil::GdiPlusDropsWideGlyphs()) {
+    GTEST_SKIP() << "Wine's GDI+ drops glyphs as wide as the ideographs and "
+                    "fullwidth letters that take the main font";
   }
   // Main font bold, symbol font regular. Fullwidth capital W (U+FF37)
   // takes the symbol font, fullwidth small w (U+FF57) the main font.
@@ -209,7 +216,7 @@ TEST(TextEnginesTest, DirectWriteGlyphSitsLowerThanGdiPlusGlyph) {
   // the line. For a line shorter than the cell (here about 61 of 66
   // pixels) the DirectWrite glyph therefore sits (66 - 61) / 2 lower; a
   // font whose line is taller than the cell would reverse the order.
-  std::u16string glyph = testutil::kGdiPlusLacksCjk ? u"H" : u"\u6D4B";
+  std::u16string glyph = testutil::GdiPlusDropsWideGlyphs() ? u"H" : u"\u6D4B";
   LogFont font = MakeFont(testutil::kShortLineFace);
   Ink directWrite = DrawAlone(RenderEngine::DirectWrite, font, glyph);
   Ink gdiPlus = DrawAlone(RenderEngine::GdiPlus, font, glyph);
@@ -220,14 +227,23 @@ TEST(TextEnginesTest, DirectWriteGlyphSitsLowerThanGdiPlusGlyph) {
   EXPECT_GT(directWrite.bounds.bottom, gdiPlus.bounds.bottom);
 }
 
-TEST(TextEnginesTest, MissingGlyphDrawsTheFontsFallbackInItsCell) {
-  // DejaVu Sans has no ideographs; the cell still gets the font's
-  // .notdef box rather than another font's glyph.
+TEST(TextEnginesTest, MissingGlyphStaysInItsCell) {
+  // DejaVu Sans has no ideographs. The Linux engines draw the font's
+  // .notdef box; the Windows ones draw whatever the platform does (a
+  // fallback font, the box, or nothing), but never outside the cell.
   LogFont latin = MakeFont(testutil::kLatinFace);
   for (RenderEngine engine :
        {RenderEngine::DirectWrite, RenderEngine::GdiPlus}) {
-    Ink ink = DrawAlone(engine, latin, u"\u6D4B");
-    EXPECT_FALSE(ink.empty());
+    DrawingSurface surface(192, 66);
+    std::vector<std::byte> before = Copy(surface);
+    DrawGlyphs(surface, engine, testutil::SameFonts(latin), {3, 1}, false,
+               u" \u6D4B");
+    Ink ink = MeasureInk(surface.pixels(), before, 192, Whole(surface),
+                         CellRect(1, 0));
+    EXPECT_EQ(ink.outside, 0u);
+#if !defined(_WIN32)
+    EXPECT_GT(ink.pixels, 50u);
+#endif
   }
 }
 
