@@ -67,21 +67,4 @@ class WindowDc {
   HDC dc_;
 };
 
-/// An object selected into a device context; the previous one is selected
-/// back when this goes.
-class Selection {
- public:
-  Selection(HDC dc, HGDIOBJ object)
-      : dc_(dc), previous_(::SelectObject(dc, object)) {}
-  ~Selection() {
-    if (previous_) ::SelectObject(dc_, previous_);
-  }
-  Selection(const Selection&) = delete;
-  Selection& operator=(const Selection&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
-
 }  // namespace render
