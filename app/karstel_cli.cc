@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app/command.h"
+#include "app/command_encode.h"
 #include "app/console.h"
 #include "common/file_system.h"
 
@@ -17,6 +18,9 @@ constexpr std::string_view kHelp =
     "命令:\n"
     "  inspect FILE            显示 fonts.wtd 的标头和其中的全部纹理\n"
     "  sample DIR              在 DIR 写入示例游戏目录 (合成的 fonts.wtd)\n"
+    "  encode IN.png OUT.dds   把 PNG 压缩为 DXT5 格式的 DDS 文件\n"
+    "  encode --raw W H IN.bgra OUT.dds\n"
+    "                          同上, 输入为宽 W 高 H 的 B,G,R,A 原始像素\n"
     "  help                    显示本帮助\n"
     "\n"
     "退出代码: 0 成功, 1 出错, 2 用法错误, 3 警告 (未做任何更改)\n";
@@ -29,6 +33,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"inspect", app::RunInspect},
     {"sample", app::RunSample},
+    {"encode", app::RunEncode},
 };
 
 }  // namespace
