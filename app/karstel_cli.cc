@@ -17,6 +17,8 @@ constexpr std::string_view kHelp =
     "\n"
     "命令:\n"
     "  inspect FILE            显示 fonts.wtd 的标头和其中的全部纹理\n"
+    "  export FILE NAME OUT.dds\n"
+    "                          把 fonts.wtd 中名为 NAME 的纹理导出为 DDS 文件\n"
     "  sample DIR              在 DIR 写入示例游戏目录 (合成的 fonts.wtd)\n"
     "  encode IN.png OUT.dds   把 PNG 压缩为 DXT5 格式的 DDS 文件\n"
     "  encode --raw W H IN.bgra OUT.dds\n"
@@ -32,6 +34,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"inspect", app::RunInspect},
+    {"export", app::RunExport},
     {"sample", app::RunSample},
     {"encode", app::RunEncode},
 };

@@ -46,13 +46,28 @@ RowLayout CheckedLayout(const ImageView& image) {
   return layout;
 }
 
+// FourCC codes of the block formats.
+std::uint32_t FourCcOf(std::uint32_t format) {
+  switch (format) {
+    case DXGI_FORMAT_BC1_UNORM:
+      return 0x31545844;  // "DXT1"
+    case DXGI_FORMAT_BC2_UNORM:
+      return 0x33545844;  // "DXT3"
+    case DXGI_FORMAT_BC3_UNORM:
+      return 0x35545844;  // "DXT5"
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
 
 std::vector<std::byte> BuildDdsHeader(std::uint32_t format, std::uint32_t width,
-                                      std::uint32_t height) {
-  THROW_HR_IF(common::kEInvalidArg, (format != DXGI_FORMAT_BC3_UNORM &&
-                                     format != DXGI_FORMAT_B8G8R8A8_UNORM) ||
-                                        width == 0 || height == 0);
+                                      std::uint32_t height,
+                                      std::uint32_t mipCount) {
+  THROW_HR_IF(common::kEInvalidArg,
+              (FourCcOf(format) == 0 && format != DXGI_FORMAT_B8G8R8A8_UNORM) ||
+                  width == 0 || height == 0 || mipCount == 0);
   std::uint32_t rowPitch = 0, slicePitch = 0;
   THROW_IF_FAILED(BlockPitchRule(format, width, height, rowPitch, slicePitch));
 
@@ -61,7 +76,7 @@ std::vector<std::byte> BuildDdsHeader(std::uint32_t format, std::uint32_t width,
   Put32(header, 4, 124);         // header size
   std::uint32_t flags = kDdsdCaps | kDdsdHeight | kDdsdWidth |
                         kDdsdPixelFormat | kDdsdMipMapCount;
-  const bool compressed = format == DXGI_FORMAT_BC3_UNORM;
+  const bool compressed = FourCcOf(format) != 0;
   flags |= compressed ? kDdsdLinearSize : kDdsdPitch;
   Put32(header, 8, flags);
   Put32(header, 12, height);
@@ -69,12 +84,12 @@ std::vector<std::byte> BuildDdsHeader(std::uint32_t format, std::uint32_t width,
   // The whole top level for compressed data, one row otherwise.
   Put32(header, 20, compressed ? slicePitch : rowPitch);
   Put32(header, 24, 0);  // depth
-  Put32(header, 28, 1);  // mip levels
+  Put32(header, 28, mipCount);
   // Pixel format at byte 76, 32 bytes.
   Put32(header, 76, 32);
   if (compressed) {
     Put32(header, 80, kDdpfFourCC);
-    Put32(header, 84, 0x35545844);  // "DXT5"
+    Put32(header, 84, FourCcOf(format));
   } else {
     Put32(header, 80, kDdpfRgb | kDdpfAlphaPixels);
     Put32(header, 88, 32);
@@ -83,7 +98,8 @@ std::vector<std::byte> BuildDdsHeader(std::uint32_t format, std::uint32_t width,
     Put32(header, 100, 0x000000FF);  // blue
     Put32(header, 104, 0xFF000000);  // alpha
   }
-  Put32(header, 108, kDdsCapsTexture);
+  // More than one level makes the file a complex, mip-mapped surface.
+  Put32(header, 108, kDdsCapsTexture | (mipCount > 1 ? 0x400008 : 0));
   return header;
 }
 

@@ -44,7 +44,8 @@ TEST(DdsTest, BgraHeaderHasMasksAndPitch) {
 }
 
 TEST(DdsTest, RefusesOtherFormatsAndEmptyImages) {
-  EXPECT_THROW(BuildDdsHeader(71, 4, 4), common::ResultException);
+  EXPECT_THROW(BuildDdsHeader(80, 4, 4), common::ResultException);
+  EXPECT_THROW(BuildDdsHeader(77, 4, 4, 0), common::ResultException);
   EXPECT_THROW(BuildDdsHeader(77, 0, 4), common::ResultException);
   std::vector<std::byte> pixels(16);
   ImageView tooShort{4, 4, 87, 16, 16, pixels.data()};
