@@ -2,17 +2,24 @@
 // runs the main dialog until the user closes it.
 #include <windows.h>
 
+#include <optional>
+
 #include "app/dialog_services.h"
 #include "app/main_dialog.h"
 #include "app/startup.h"
 #include "common/result.h"
+#include "render/platform_services.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   try {
+    // The Direct2D and DirectWrite factories and GDI+ stay until the very
+    // end, after COM is gone.
+    std::optional<render::PlatformServices> platform;
     INT_PTR result = 0;
     {
       app::ComApartment com;
       app::MakeProgramFolderCurrent(instance);
+      platform.emplace();
       app::SystemDialogServices services;
       app::MainDialog dialog(services);
       result = dialog.DoModal(instance);

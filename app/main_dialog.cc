@@ -7,6 +7,7 @@
 #include "app/font_chooser.h"
 #include "app/resource.h"
 #include "common/result.h"
+#include "render/preview_control-win32.h"
 
 namespace app {
 namespace {
@@ -16,12 +17,11 @@ constexpr char kFontNotChosenText[] = "尚未选择字体";
 constexpr char kPreviewFailed[] = "生成预览时出现错误";
 
 // The whole text of a window, read as its length and then its content.
-std::wstring WindowText(HWND window) {
+std::u16string WindowText(HWND window) {
   int length = ::GetWindowTextLengthW(window);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   int copied = ::GetWindowTextW(window, text.data(), length + 1);
-  text.resize(static_cast<std::size_t>(copied));
-  return text;
+  return std::u16string(text.begin(), text.begin() + copied);
 }
 
 }  // namespace
@@ -177,8 +177,10 @@ void MainDialog::OnPreview() {
     return;
   }
   try {
-    std::wstring text = WindowText(::GetDlgItem(dialog_, IDC_PREVIEW_TEXT));
-    (void)text;
+    std::u16string text = WindowText(::GetDlgItem(dialog_, IDC_PREVIEW_TEXT));
+    render::RenderPreview(preview_, {mainFont_, symbolFont_},
+                          IsChecked(IDC_GDIPLUS), IsChecked(IDC_CURLY_QUOTES),
+                          text);
   } catch (...) {
     LOG_CAUGHT_EXCEPTION();
     ShowMessage(MessageIcon::Error, kPreviewFailed);
