@@ -30,6 +30,8 @@ using Arguments = std::span<const std::string>;
 int RunInspect(const CommandContext& context, Arguments args);
 /// karstel sample DIR
 int RunSample(const CommandContext& context, Arguments args);
+/// karstel detect
+int RunDetect(const CommandContext& context, Arguments args);
 
 /// Prints the failure in flight as one line for the terminal, logs it, and
 /// returns kExitError. For the catch blocks of commands.

@@ -4,30 +4,12 @@
 
 #include "app/character_table.h"
 #include "app/game_folder.h"
+#include "app/progress.h"
 #include "common/result.h"
 #include "resource/patch.h"
 
 namespace app {
 namespace {
-
-// Times one stage and tells the observer, if there is one.
-template <typename Work>
-auto RunStage(const GenerationServices& services, std::string_view stage,
-              Work work) {
-  auto start = std::chrono::steady_clock::now();
-  auto finish = [&] {
-    if (services.onStage)
-      services.onStage(stage, std::chrono::steady_clock::now() - start);
-  };
-  if constexpr (std::is_void_v<decltype(work())>) {
-    work();
-    finish();
-  } else {
-    auto result = work();
-    finish();
-    return result;
-  }
-}
 
 CharacterTable ReadTableOf(common::FileSystem& fs,
                            const common::Path& gameFolder) {
@@ -46,7 +28,7 @@ void PatchEpisode(common::FileSystem& fs, const common::Path& gameFolder,
 
 void RunPipeline(const GenerationServices& services,
                  const GenerationSettings& settings) {
-  CharacterTable table = RunStage(services, "读取字符表", [&] {
+  CharacterTable table = TimeStage(services.onStage, "读取字符表", [&] {
     return ReadTableOf(services.fs, settings.gameFolder);
   });
   texture::CompressedImage image = services.buildAtlas(
@@ -56,7 +38,7 @@ void RunPipeline(const GenerationServices& services,
   for (Episode episode : kEpisodeOrder) {
     if (!settings.episodes.contains(episode)) continue;
     std::string stage = "写入 " + std::string(EpisodeName(episode));
-    RunStage(services, stage, [&] {
+    TimeStage(services.onStage, stage, [&] {
       PatchEpisode(services.fs, settings.gameFolder, episode, image);
     });
   }

@@ -16,7 +16,9 @@ constexpr std::string_view kHelp =
     "\n"
     "命令:\n"
     "  inspect FILE            显示 fonts.wtd 的标头和其中的全部纹理\n"
-    "  sample DIR              在 DIR 写入示例游戏目录 (合成的 fonts.wtd)\n"
+    "  sample DIR              在 DIR 写入示例游戏目录 (合成的 fonts.wtd 和\n"
+    "                          char_table.dat)\n"
+    "  detect                  自动查找游戏目录并显示\n"
     "  help                    显示本帮助\n"
     "\n"
     "退出代码: 0 成功, 1 出错, 2 用法错误, 3 警告 (未做任何更改)\n";
@@ -29,6 +31,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"inspect", app::RunInspect},
     {"sample", app::RunSample},
+    {"detect", app::RunDetect},
 };
 
 }  // namespace

@@ -13,6 +13,12 @@ namespace {
 // Steam's files are small; anything larger is not one of them.
 constexpr std::uint64_t kMaxSteamFileBytes = 4 << 20;
 
+// Steam's files are not guaranteed to be valid UTF-8; broken sequences
+// become U+FFFD rather than a conversion failure.
+common::Path PathFromText(std::string_view text) {
+  return common::PathFromUtf8(common::Utf16ToUtf8(common::Utf8ToUtf16(text)));
+}
+
 bool IsAllDigits(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
     return c >= '0' && c <= '9';
@@ -61,7 +67,7 @@ std::vector<common::Path> ParseLibraryFolders(std::string_view text) {
     std::optional<std::string> path =
         entry.isBlock ? entry.ValueOf("path") : entry.value;
     if (!path || path->empty()) continue;
-    common::Path folder = common::PathFromUtf8(*path);
+    common::Path folder = PathFromText(*path);
     if (folder.is_absolute()) libraries.push_back(folder);
   }
   return libraries;
@@ -107,8 +113,7 @@ std::optional<common::Path> FindSteamApp(
                                  kMaxSteamFileBytes);
     if (!text) continue;
     std::optional<std::string> dir = ParseInstallDir(*text);
-    if (dir)
-      return library / "steamapps" / "common" / common::PathFromUtf8(*dir);
+    if (dir) return library / "steamapps" / "common" / PathFromText(*dir);
   }
   return std::nullopt;
 }

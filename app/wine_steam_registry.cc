@@ -6,6 +6,7 @@
 #include "app/settings_file.h"
 #include "app/steam_library.h"
 #include "app/wine_registry.h"
+#include "common/result.h"
 #include "common/text.h"
 
 namespace app {
@@ -111,11 +112,16 @@ std::uint32_t WineSteamRegistry::ReadString(const RegistrySource& source,
                                             std::span<char16_t> buffer,
                                             std::uint32_t& byteCount) {
   std::optional<common::Path> folder;
-  if (source.key == kSteamSource.key) {
-    folder = FindSteamApp(fs_, SteamLibraries(fs_, environment_.home),
-                          kGameSteamAppId);
-  } else {
-    folder = FromPrefixes(source);
+  // Whatever the files hold, a read ends in a value or "not found".
+  try {
+    if (source.key == kSteamSource.key) {
+      folder = FindSteamApp(fs_, SteamLibraries(fs_, environment_.home),
+                            kGameSteamAppId);
+    } else {
+      folder = FromPrefixes(source);
+    }
+  } catch (...) {
+    LOG_CAUGHT_EXCEPTION();
   }
   if (!folder) return kRegistryFileNotFound;
   std::u16string text = common::Utf8ToUtf16(common::PathToUtf8(*folder));

@@ -20,6 +20,16 @@ void WriteText(const common::Path& path, std::string_view text) {
   out << text;
 }
 
+// A path as a quoted VDF string holds it: backslashes doubled.
+std::string Quoted(const common::Path& path) {
+  std::string text;
+  for (char c : common::PathToUtf8(path)) {
+    if (c == '\\' || c == '"') text += '\\';
+    text += c;
+  }
+  return text;
+}
+
 std::string LibraryFolders(const std::vector<common::Path>& libraries) {
   std::string text = "\"libraryfolders\"\n{\n";
   int index = 0;
@@ -93,12 +103,12 @@ TEST_F(WineSteamTest, ListsTheRootAndItsLibrariesOnce) {
 }
 
 TEST_F(WineSteamTest, ReadsTheOlderLibraryFoldersFormat) {
+  common::Path games = dir_.path() / "games";
   std::string text =
       "\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\t\"1\"\n"
-      "\t\"ContentStatsID\"\t\t\"-1\"\n\t\"1\"\t\t\"/mnt/games\"\n"
-      "\t\"2\"\t\t\"relative/path\"\n}\n";
-  EXPECT_EQ(ParseLibraryFolders(text),
-            std::vector<common::Path>{common::Path("/mnt/games")});
+      "\t\"ContentStatsID\"\t\t\"-1\"\n\t\"1\"\t\t\"" +
+      Quoted(games) + "\"\n\t\"2\"\t\t\"relative/path\"\n}\n";
+  EXPECT_EQ(ParseLibraryFolders(text), std::vector<common::Path>{games});
 }
 
 TEST_F(WineSteamTest, FindsTheGameInASecondLibrary) {
