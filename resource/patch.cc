@@ -55,22 +55,16 @@ void InsertTexturePointer(ResourceContext& context, std::byte* texturesField,
   InsertElement(context, texturesField, index, pointer, newArray);
 }
 
-void PatchFontsWtd(common::FileSystem& fs, const common::Path& sourcePath,
-                   const common::Path& destinationPath,
-                   const texture::CompressedImage& image) {
+FontPatch::FontPatch(ResourceFile file)
+    : file_(std::move(file)), context_(file_) {}
+
+void FontPatch::Apply(const texture::CompressedImage& image) {
   // The record will claim one 4096 x 4096 DXT5 level; never let it point at
   // fewer bytes than that.
   THROW_HR_IF(common::kEInvalidArg,
               image.memory() == nullptr || image.byteSize() < kAtlasBytes);
-
-  ResourceFile file;
-  {
-    auto source = fs.OpenForRead(sourcePath);
-    file = LoadResource(*source);
-  }  // the source is closed before the destination is written
-  ResourceContext context(file);
-  std::byte* root = context.virtualBase();
-  THROW_HR_IF(common::kEInvalidArg, context.virtualSize() < kRootSize);
+  THROW_HR_IF(common::kEInvalidArg, context_.virtualSize() < kRootSize);
+  std::byte* root = context_.virtualBase();
   std::byte* keysField = root + kRootKeysOffset;
   std::byte* texturesField = root + kRootTexturesOffset;
 
@@ -83,31 +77,29 @@ void PatchFontsWtd(common::FileSystem& fs, const common::Path& sourcePath,
   // has nothing to copy.
   THROW_HR_IF(common::kEInvalidArg, textureCount == 0);
 
-  const std::byte* textures = context.ResolveBlock(
+  const std::byte* textures = context_.ResolveBlock(
       texturesField, Pointee::ArrayElement, std::uint64_t{textureCount} * 4);
   const std::byte* templateRecord =
-      context.ResolvePointer(textures, Pointee::TextureRecord);
-  std::array<std::byte, kRecordSize> record;
-  std::memcpy(record.data(), templateRecord, kRecordSize);
+      context_.ResolvePointer(textures, Pointee::TextureRecord);
+  std::memcpy(record_.data(), templateRecord, kRecordSize);
 
-  static constexpr std::size_t kNameBytes = sizeof kFontChsName;
-  context.SetExternal(record.data() + kRecordNameOffset,
-                      reinterpret_cast<const std::byte*>(kFontChsName),
-                      kNameBytes);
-  Write16(record.data() + kRecordWidthOffset, kAtlasSide);
-  Write16(record.data() + kRecordHeightOffset, kAtlasSide);
-  Write32(record.data() + kRecordFormatOffset, kFormatDxt5);
-  Write16(record.data() + kRecordWord36Offset, kAtlasSide);
+  context_.SetExternal(record_.data() + kRecordNameOffset,
+                       reinterpret_cast<const std::byte*>(kFontChsName),
+                       sizeof kFontChsName);
+  Write16(record_.data() + kRecordWidthOffset, kAtlasSide);
+  Write16(record_.data() + kRecordHeightOffset, kAtlasSide);
+  Write32(record_.data() + kRecordFormatOffset, kFormatDxt5);
+  Write16(record_.data() + kRecordWord36Offset, kAtlasSide);
   // The image holds exactly one level, whatever the template had.
-  record[kRecordMipLevelsOffset] = std::byte{1};
-  Write32(record.data() + kRecordWord64Offset, 0);
-  Write32(record.data() + kRecordWord68Offset, 0);
-  context.SetExternal(record.data() + kRecordPixelsOffset, image.memory(),
-                      kAtlasBytes);
+  record_[kRecordMipLevelsOffset] = std::byte{1};
+  Write32(record_.data() + kRecordWord64Offset, 0);
+  Write32(record_.data() + kRecordWord68Offset, 0);
+  context_.SetExternal(record_.data() + kRecordPixelsOffset, image.memory(),
+                       kAtlasBytes);
 
   const std::uint32_t key = HashKey("font_chs");
-  const std::byte* keys = context.ResolveBlock(keysField, Pointee::ArrayElement,
-                                               std::uint64_t{keyCount} * 4);
+  const std::byte* keys = context_.ResolveBlock(
+      keysField, Pointee::ArrayElement, std::uint64_t{keyCount} * 4);
   std::uint32_t found = keyCount;
   for (std::uint32_t i = 0; i < keyCount; ++i) {
     if (Read32(keys + 4 * i) == key) {
@@ -115,24 +107,38 @@ void PatchFontsWtd(common::FileSystem& fs, const common::Path& sourcePath,
       break;
     }
   }
-
-  std::vector<std::byte> newKeys, newTextures;
   if (found < keyCount) {
-    context.SetExternal(const_cast<std::byte*>(textures) + 4 * found,
-                        record.data(), record.size());
+    context_.SetExternal(const_cast<std::byte*>(textures) + 4 * found,
+                         record_.data(), record_.size());
   } else {
-    std::uint32_t index = InsertKeySorted(context, keysField, key, newKeys);
+    std::uint32_t index = InsertKeySorted(context_, keysField, key, newKeys_);
     std::uint32_t pointer =
-        context.AppendExternal(record.data(), record.size());
-    InsertTexturePointer(context, texturesField, index, pointer, newTextures);
+        context_.AppendExternal(record_.data(), record_.size());
+    InsertTexturePointer(context_, texturesField, index, pointer, newTextures_);
   }
 
-  BlockList blocks = CollectBlocks(context);
-  std::uint32_t layoutFlags = ComputeLayout(blocks);
+  blocks_ = CollectBlocks(context_);
+  layoutFlags_ = ComputeLayout(blocks_);
+}
+
+void FontPatch::Write(common::OutputFile& out,
+                      const SaveOptions& options) const {
+  SaveResource(out, file_.header, layoutFlags_, blocks_, options);
+}
+
+void PatchFontsWtd(common::FileSystem& fs, const common::Path& sourcePath,
+                   const common::Path& destinationPath,
+                   const texture::CompressedImage& image,
+                   const SaveOptions& options) {
+  ResourceFile file;
+  {
+    auto source = fs.OpenForRead(sourcePath);
+    file = LoadResource(*source);
+  }  // the source is closed before the destination is written
+  FontPatch patch(std::move(file));
+  patch.Apply(image);
   common::WriteFileAtomically(
-      fs, destinationPath, [&](common::OutputFile& out) {
-        SaveResource(out, file.header, layoutFlags, blocks);
-      });
+      fs, destinationPath, [&](common::OutputFile& out) { patch.Write(out); });
 }
 
 }  // namespace resource

@@ -1,9 +1,12 @@
 // Puts the generated font texture into one fonts.wtd.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "common/file_system.h"
+#include "resource/resource_file.h"
 #include "resource/resource_pointer.h"
 #include "texture/image.h"
 
@@ -11,6 +14,34 @@ namespace resource {
 
 /// The name stored for the font texture.
 inline constexpr char kFontChsName[] = "pack:/font_chs.dds";
+
+/// One resource being patched: owns the loaded file and every host block
+/// that the edit adds, which the block list refers to until it is written.
+class FontPatch {
+ public:
+  explicit FontPatch(ResourceFile file);
+  FontPatch(const FontPatch&) = delete;
+  FontPatch& operator=(const FontPatch&) = delete;
+
+  /// Inserts or replaces the font_chs entry, pointing at the image's pixels
+  /// (which must outlive the patch), then gathers every reachable block and
+  /// lays the resource out again.
+  void Apply(const texture::CompressedImage& image);
+  /// Writes the laid-out resource.
+  void Write(common::OutputFile& out, const SaveOptions& options = {}) const;
+
+  const BlockList& blocks() const { return blocks_; }
+  std::uint32_t layoutFlags() const { return layoutFlags_; }
+
+ private:
+  ResourceFile file_;
+  ResourceContext context_;
+  std::array<std::byte, 80> record_{};
+  std::vector<std::byte> newKeys_;
+  std::vector<std::byte> newTextures_;
+  BlockList blocks_;
+  std::uint32_t layoutFlags_ = 0;
+};
 
 /// Loads sourcePath, inserts or replaces the texture keyed by "font_chs"
 /// with a copy of the dictionary's first record that points at the image's
@@ -21,7 +52,8 @@ inline constexpr char kFontChsName[] = "pack:/font_chs.dds";
 /// bytes. Throws the HRESULT of the first failure.
 void PatchFontsWtd(common::FileSystem& fs, const common::Path& sourcePath,
                    const common::Path& destinationPath,
-                   const texture::CompressedImage& image);
+                   const texture::CompressedImage& image,
+                   const SaveOptions& options = {});
 
 /// Copies the key array into a host array one element larger with key at
 /// its sorted position, points the root's keys at it and returns the

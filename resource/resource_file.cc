@@ -4,10 +4,13 @@
 
 #include <array>
 #include <cstdlib>
+#include <span>
 
 #include "common/result.h"
 #include "common/scope_exit.h"
 #include "resource/bytes.h"
+#include "resource/deflate_cache.h"
+#include "resource/parallel_deflate.h"
 
 namespace resource {
 namespace {
@@ -116,14 +119,20 @@ ResourceFile LoadResource(common::InputFile& file) {
   return resource;
 }
 
-void SaveResource(common::OutputFile& file, const RscHeader& header,
-                  std::uint32_t layoutFlags, const BlockList& blocks) {
+namespace {
+
+void WriteHeader(common::OutputFile& file, const RscHeader& header,
+                 std::uint32_t layoutFlags) {
   std::byte head[12];
   Write32(head, header.magic);
   Write32(head + 4, header.version);
   Write32(head + 8, layoutFlags | (header.flags & kCarriedFlagBits));
   common::WriteExactly(file, head);
+}
 
+// The reference writer: every byte of the expansion through one stream, in
+// 64 KiB output chunks.
+void SaveStraightforward(common::OutputFile& file, const BlockList& blocks) {
   DeflateWriter writer(file);
   std::uint32_t total = 0;
   for (const ResourceBlock& block : blocks.virtualBlocks) {
@@ -138,6 +147,103 @@ void SaveResource(common::OutputFile& file, const RscHeader& header,
     writer.WriteFill(PaddingTo16(block.size));
   }
   writer.WriteChunk(nullptr, 0, true);
+}
+
+void AppendBlock(std::vector<std::byte>& out, const ResourceBlock& block) {
+  out.insert(out.end(), block.data, block.data + block.size);
+  out.insert(out.end(), PaddingTo16(block.size), kFill);
+}
+
+std::uint32_t Adler(std::uint32_t adler, std::span<const std::byte> data) {
+  // adler32 takes at most 4 GiB per call (our spans are far smaller), and a
+  // null buffer asks it for the initial value, whatever the running one.
+  if (data.empty()) return adler;
+  return static_cast<std::uint32_t>(
+      adler32(adler, reinterpret_cast<const Bytef*>(data.data()),
+              static_cast<uInt>(data.size())));
+}
+
+// The fast writer. The stream is cut in up to three raw deflate runs: what
+// comes before the large block (ended with a full flush, so nothing after it
+// refers back), the large block itself (which therefore compresses the same
+// in every file and can come from the cache), and the rest. Each run is
+// compressed on all cores; the zlib header and the Adler-32 trailer are
+// written here, the checksum carried across runs with adler32_combine.
+void SaveFast(common::OutputFile& file, const BlockList& blocks,
+              const SaveOptions& options) {
+  const auto& physical = blocks.physicalBlocks;
+  std::size_t largeIndex = physical.size();
+  for (std::size_t i = 0; i < physical.size(); ++i) {
+    if (physical[i].size >= kLargeBlockBytes &&
+        (largeIndex == physical.size() ||
+         physical[i].size > physical[largeIndex].size))
+      largeIndex = i;
+  }
+  const bool hasLarge = largeIndex < physical.size();
+
+  std::vector<std::byte> before;
+  std::uint32_t total = 0;
+  for (const ResourceBlock& block : blocks.virtualBlocks) {
+    AppendBlock(before, block);
+    total += block.size + PaddingTo16(block.size);
+  }
+  if (total < kVirtualSegmentBytes)
+    before.insert(before.end(), kVirtualSegmentBytes - total, kFill);
+  std::size_t i = 0;
+  for (; i < physical.size() && (!hasLarge || i < largeIndex); ++i)
+    AppendBlock(before, physical[i]);
+
+  const std::byte zlibHeader[2] = {std::byte{0x78}, std::byte{0xDA}};
+  common::WriteExactly(file, zlibHeader);
+  std::uint32_t adler = 1;  // the initial Adler-32
+  adler = Adler(adler, before);
+  common::WriteExactly(
+      file,
+      DeflateRaw(before, {}, hasLarge ? DeflateEnd::Full : DeflateEnd::Final,
+                 options.parallel));
+  if (hasLarge) {
+    const ResourceBlock& large = physical[largeIndex];
+    std::span<const std::byte> data(large.data, large.size);
+    const DeflatedBlockCache::Entry* cached =
+        options.cache ? options.cache->Find(large.data, large.size) : nullptr;
+    DeflatedBlockCache::Entry fresh;
+    if (cached) {
+      ++options.cache->hits;
+    } else {
+      fresh.compressed =
+          DeflateRaw(data, {}, DeflateEnd::Sync, options.parallel);
+      fresh.adler = Adler(1, data);
+      cached = &fresh;
+      if (options.cache && options.cache->Covers(large.data, large.size)) {
+        options.cache->Store(large.data, large.size, std::move(fresh));
+        cached = options.cache->Find(large.data, large.size);
+      }
+    }
+    common::WriteExactly(file, cached->compressed);
+    adler = static_cast<std::uint32_t>(adler32_combine(
+        adler, cached->adler, static_cast<z_off_t>(large.size)));
+
+    std::vector<std::byte> after(PaddingTo16(large.size), kFill);
+    for (++i; i < physical.size(); ++i) AppendBlock(after, physical[i]);
+    common::WriteExactly(
+        file, DeflateRaw(after, data, DeflateEnd::Final, options.parallel));
+    adler = Adler(adler, after);
+  }
+  const std::byte trailer[4] = {std::byte(adler >> 24), std::byte(adler >> 16),
+                                std::byte(adler >> 8), std::byte(adler)};
+  common::WriteExactly(file, trailer);
+}
+
+}  // namespace
+
+void SaveResource(common::OutputFile& file, const RscHeader& header,
+                  std::uint32_t layoutFlags, const BlockList& blocks,
+                  const SaveOptions& options) {
+  WriteHeader(file, header, layoutFlags);
+  if (options.straightforward)
+    SaveStraightforward(file, blocks);
+  else
+    SaveFast(file, blocks, options);
 }
 
 }  // namespace resource

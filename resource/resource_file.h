@@ -82,12 +82,30 @@ struct BlockList {
 /// cannot start.
 ResourceFile LoadResource(common::InputFile& file);
 
+class DeflatedBlockCache;
+
+struct SaveOptions {
+  /// Compressed large blocks kept across the files of one generation.
+  DeflatedBlockCache* cache = nullptr;
+  /// Compress on every core.
+  bool parallel = true;
+  /// One zlib stream fed in order, as simple as it gets: the reference that
+  /// the fast writer is measured and tested against.
+  bool straightforward = false;
+};
+
 /// Writes header and blocks as a level-9 zlib stream. The written flags are
 /// layoutFlags with bits 30-31 of header.flags. Each block is padded with
 /// 0xCD to a multiple of 16 bytes, and the virtual segment to 4096 bytes.
+/// Whatever the options, the stream expands to the same bytes.
 /// Throws the OS error of a failed write, 0x80070027 for a short one, E_FAIL
 /// for a zlib failure.
 void SaveResource(common::OutputFile& file, const RscHeader& header,
-                  std::uint32_t layoutFlags, const BlockList& blocks);
+                  std::uint32_t layoutFlags, const BlockList& blocks,
+                  const SaveOptions& options = {});
+
+/// A physical block at least this large is deflated on its own, so that its
+/// compressed form can be reused.
+inline constexpr std::uint32_t kLargeBlockBytes = 1u << 20;
 
 }  // namespace resource

@@ -30,14 +30,14 @@ std::uint32_t MinimumBytes(Pointee pointee) {
 
 }  // namespace
 
-void ResourceContext::Bind(ResourceFile& file) {
+void ResourceContext::BindResource(ResourceFile& file) {
   virtualBase_ = file.virtualBase();
   virtualSize_ = file.sizes.virtualSize;
   physicalBase_ = file.physicalBase();
   physicalSize_ = file.sizes.physicalSize;
 }
 
-void ResourceContext::Reset() {
+void ResourceContext::ResetResourceContext() {
   virtualBase_ = physicalBase_ = nullptr;
   virtualSize_ = physicalSize_ = 0;
   table_.clear();

@@ -47,12 +47,12 @@ using ExternalBlockTable = std::vector<ExternalBlock>;
 class ResourceContext {
  public:
   ResourceContext() = default;
-  explicit ResourceContext(ResourceFile& file) { Bind(file); }
+  explicit ResourceContext(ResourceFile& file) { BindResource(file); }
 
   /// Points the context at a loaded resource; the table is not touched.
-  void Bind(ResourceFile& file);
+  void BindResource(ResourceFile& file);
   /// Forgets the resource and empties the table.
-  void Reset();
+  void ResetResourceContext();
 
   /// Resolves the pointer stored at slot to a host address, checking that
   /// the first bytes of the pointee (a whole record, the first element of an

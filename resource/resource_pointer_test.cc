@@ -15,7 +15,7 @@ class ResourcePointerTest : public ::testing::Test {
   ResourcePointerTest() : file_{} {
     file_.sizes = {4096, 8192};
     file_.body = ZeroedBuffer(4096 + 8192);
-    context_.Bind(file_);
+    context_.BindResource(file_);
   }
   std::byte* Slot(std::uint32_t value) {
     Write32(slot_, value);
@@ -94,7 +94,7 @@ TEST_F(ResourcePointerTest, SetExternalAppendsOrReplaces) {
   EXPECT_EQ(CodeOf([&] { context_.SetExternal(slot_, a, 4); }),
             common::kEInvalidArg);
   EXPECT_EQ(context_.table().size(), 1u);
-  context_.Reset();
+  context_.ResetResourceContext();
   EXPECT_EQ(context_.virtualBase(), nullptr);
   EXPECT_EQ(context_.physicalSize(), 0u);
   Slot(0x50000040);

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <new>
 #include <utility>
@@ -74,7 +75,8 @@ CompressedImage::CompressedImage(CompressedImage&& other) noexcept
       byteSize_(std::exchange(other.byteSize_, 0)),
       info_(std::exchange(other.info_, ImageInfo{})),
       images_(std::exchange(other.images_, nullptr)),
-      memory_(std::exchange(other.memory_, nullptr)) {}
+      memory_(std::exchange(other.memory_, nullptr)),
+      serial_(std::exchange(other.serial_, 0)) {}
 
 CompressedImage& CompressedImage::operator=(CompressedImage&& other) noexcept {
   if (this != &other) {
@@ -84,6 +86,7 @@ CompressedImage& CompressedImage::operator=(CompressedImage&& other) noexcept {
     info_ = std::exchange(other.info_, ImageInfo{});
     images_ = std::exchange(other.images_, nullptr);
     memory_ = std::exchange(other.memory_, nullptr);
+    serial_ = std::exchange(other.serial_, 0);
   }
   return *this;
 }
@@ -95,6 +98,7 @@ void CompressedImage::Clear() noexcept {
   images_ = nullptr;
   AlignedFree(memory_);
   memory_ = nullptr;
+  serial_ = 0;
   info_ = ImageInfo{};
 }
 
@@ -142,6 +146,8 @@ HRESULT CompressedImage::Allocate2D(std::uint32_t format, std::uint32_t width,
   }
   imageCount_ = static_cast<std::uint32_t>(count);
   byteSize_ = static_cast<std::size_t>(total);
+  static std::atomic<std::uint64_t> lastSerial{0};
+  serial_ = ++lastSerial;
 
   std::uint64_t offset = 0;
   std::size_t index = 0;

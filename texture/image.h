@@ -67,6 +67,10 @@ class CompressedImage {
   std::size_t byteSize() const { return byteSize_; }
   const ImageInfo& info() const { return info_; }
   std::byte* memory() const { return memory_; }
+  /// Tells allocations apart: every Allocate2D gets a new number, never
+  /// reused in the process; 0 while empty. Caches of derived data use it to
+  /// know they still describe this buffer.
+  std::uint64_t serial() const { return serial_; }
 
  private:
   std::uint32_t imageCount_ = 0;
@@ -74,6 +78,7 @@ class CompressedImage {
   ImageInfo info_{};
   ImageView* images_ = nullptr;
   std::byte* memory_ = nullptr;
+  std::uint64_t serial_ = 0;
 };
 
 /// Row pitch and slice pitch of an image of `format` (71, 74, 77 or 87) and

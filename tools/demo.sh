@@ -1,0 +1,13 @@
+#!/bin/sh
+# Builds Karstel and runs its main job on a generated sample game folder, so
+# that a newcomer without the game sees it work.
+set -eu
+cd "$(dirname "$0")/.."
+tools/install-deps.sh
+cmake --preset linux
+cmake --build --preset linux-release
+karstel=build/linux/app/Release/karstel
+sample=build/sample-game
+rm -rf "$sample"
+"$karstel" sample "$sample"
+"$karstel" inspect "$sample/pc/textures/fonts.wtd"
