@@ -6,6 +6,7 @@
 #include "app/game_folder.h"
 #include "app/progress.h"
 #include "common/result.h"
+#include "resource/deflate_cache.h"
 #include "resource/patch.h"
 
 namespace app {
@@ -19,11 +20,14 @@ CharacterTable ReadTableOf(common::FileSystem& fs,
 }
 
 void PatchEpisode(common::FileSystem& fs, const common::Path& gameFolder,
-                  Episode episode, const texture::CompressedImage& image) {
+                  Episode episode, const texture::CompressedImage& image,
+                  resource::DeflatedBlockCache& cache) {
   common::Path destination = AppendPath(gameFolder, FontsWtdPath(episode));
   std::filesystem::create_directories(destination.parent_path());
   common::Path source = AppendPath(gameFolder, FontsWtdPath(episode));
-  resource::PatchFontsWtd(fs, source, destination, image);
+  resource::SaveOptions options;
+  options.cache = &cache;
+  resource::PatchFontsWtd(fs, source, destination, image, options);
 }
 
 void RunPipeline(const GenerationServices& services,
@@ -35,11 +39,13 @@ void RunPipeline(const GenerationServices& services,
       render::GlyphFonts{settings.mainFont, settings.symbolFont},
       settings.renderEngine, settings.quoteStyle == QuoteStyle::CurlyQuotes,
       table);
+  // The variants store the same texture: it is deflated once.
+  resource::DeflatedBlockCache cache(image);
   for (Episode episode : kEpisodeOrder) {
     if (!settings.episodes.contains(episode)) continue;
     std::string stage = "写入 " + std::string(EpisodeName(episode));
     TimeStage(services.onStage, stage, [&] {
-      PatchEpisode(services.fs, settings.gameFolder, episode, image);
+      PatchEpisode(services.fs, settings.gameFolder, episode, image, cache);
     });
   }
 }
