@@ -3,6 +3,7 @@
 // task dialog, the command line prints to the terminal, tests record.
 #pragma once
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -24,6 +25,10 @@ class MessageSink {
   /// has closed it.
   virtual void ShowMessage(MessageIcon icon, std::string_view text) = 0;
 };
+
+/// Messages owned by a window: a task dialog on Windows (ownerWindow is the
+/// main dialog's HWND); the terminal elsewhere.
+std::unique_ptr<MessageSink> MakeWindowMessageSink(void* ownerWindow);
 
 /// Prints "Karstel: 警告: text" lines: information on `out`, warnings and
 /// errors on `err`.
