@@ -28,6 +28,8 @@ using Arguments = std::span<const std::string>;
 
 /// karstel inspect FILE
 int RunInspect(const CommandContext& context, Arguments args);
+/// karstel export FILE NAME OUT.dds
+int RunExport(const CommandContext& context, Arguments args);
 /// karstel sample DIR
 int RunSample(const CommandContext& context, Arguments args);
 /// karstel detect

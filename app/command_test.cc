@@ -9,6 +9,7 @@
 #include "app/sample_table.h"
 #include "common/memory_file_system.h"
 #include "resource/sample_wtd.h"
+#include "resource/texture_dictionary.h"
 #include "testing/temp_dir.h"
 
 namespace app {
@@ -77,6 +78,68 @@ TEST(InspectCommandTest, ReportsBadInputWithAnExitCode) {
   Outcome usage = Invoke(fs, RunInspect, {});
   EXPECT_EQ(usage.code, kExitUsage);
   EXPECT_TRUE(usage.out.empty());
+}
+
+}  // namespace
+}  // namespace app
+
+namespace app {
+namespace {
+
+TEST(ExportCommandTest, WritesAStandardDdsOfTheTexture) {
+  testutil::TempDir dir;
+  common::RealFileSystem fs;
+  resource::SampleWtdOptions options;
+  options.textures = {{"pack:/font_en.dds", 16, 8, resource::kFormatDxt5, 2},
+                      {"pack:/icons.dds", 4, 2, resource::kFormatA8R8G8B8, 1},
+                      {"pack:/font_tiny.dds", 8, 8, resource::kFormatDxt1, 1}};
+  auto bytes = resource::BuildSampleWtd(options);
+  common::Path wtd = dir.path() / "fonts.wtd";
+  {
+    auto out = fs.CreateForWrite(wtd);
+    common::WriteExactly(*out, bytes);
+  }
+  auto readAll = [&](const common::Path& path) {
+    auto in = fs.OpenForRead(path);
+    std::vector<std::byte> content(in->Size());
+    common::ReadExactly(*in, content);
+    return content;
+  };
+  auto word = [](const std::vector<std::byte>& b, std::size_t at) {
+    return std::to_integer<std::uint32_t>(b[at]) |
+           std::to_integer<std::uint32_t>(b[at + 1]) << 8 |
+           std::to_integer<std::uint32_t>(b[at + 2]) << 16 |
+           std::to_integer<std::uint32_t>(b[at + 3]) << 24;
+  };
+
+  common::Path dds = dir.path() / "en.dds";
+  Outcome run = Invoke(fs, RunExport, {wtd.string(), "font_en", dds.string()});
+  ASSERT_EQ(run.code, kExitSuccess) << run.err;
+  auto file = readAll(dds);
+  ASSERT_EQ(file.size(), 128u + 128 + 32);  // two levels of 16 x 8 DXT5
+  EXPECT_EQ(word(file, 0), 0x20534444u);   // "DDS "
+  EXPECT_EQ(word(file, 12), 8u);           // height
+  EXPECT_EQ(word(file, 16), 16u);          // width
+  EXPECT_EQ(word(file, 28), 2u);           // levels
+  EXPECT_EQ(word(file, 84), 0x35545844u);  // "DXT5"
+
+  run = Invoke(fs, RunExport,
+               {wtd.string(), "pack:/font_tiny.dds", dds.string()});
+  ASSERT_EQ(run.code, kExitSuccess) << run.err;
+  file = readAll(dds);
+  EXPECT_EQ(file.size(), 128u + 32);
+  EXPECT_EQ(word(file, 84), 0x31545844u);  // "DXT1"
+
+  run = Invoke(fs, RunExport, {wtd.string(), "icons", dds.string()});
+  ASSERT_EQ(run.code, kExitSuccess) << run.err;
+  file = readAll(dds);
+  EXPECT_EQ(file.size(), 128u + 32);
+  EXPECT_EQ(word(file, 88), 32u);  // 32 bits per pixel, B,G,R,A masks
+  EXPECT_EQ(word(file, 104), 0xFF000000u);
+
+  run = Invoke(fs, RunExport, {wtd.string(), "font_chs", dds.string()});
+  EXPECT_EQ(run.code, kExitError);
+  EXPECT_NE(run.err.find("font_chs"), std::string::npos);
 }
 
 }  // namespace

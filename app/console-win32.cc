@@ -1,5 +1,6 @@
+// windows.h first: shellapi.h builds on it.
 #include <windows.h>
-// shellapi.h needs the types windows.h declares.
+//
 #include <shellapi.h>
 
 #include "app/console.h"

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app/command.h"
+#include "app/command_encode.h"
 #include "app/console.h"
 #include "common/file_system.h"
 
@@ -16,8 +17,13 @@ constexpr std::string_view kHelp =
     "\n"
     "命令:\n"
     "  inspect FILE            显示 fonts.wtd 的标头和其中的全部纹理\n"
+    "  export FILE NAME OUT.dds\n"
+    "                          把 fonts.wtd 中名为 NAME 的纹理导出为 DDS 文件\n"
     "  sample DIR              在 DIR 写入示例游戏目录 (合成的 fonts.wtd 和\n"
     "                          char_table.dat)\n"
+    "  encode IN.png OUT.dds   把 PNG 压缩为 DXT5 格式的 DDS 文件\n"
+    "  encode --raw W H IN.bgra OUT.dds\n"
+    "                          同上, 输入为宽 W 高 H 的 B,G,R,A 原始像素\n"
     "  detect                  自动查找游戏目录并显示\n"
     "  help                    显示本帮助\n"
     "\n"
@@ -30,8 +36,10 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"inspect", app::RunInspect},
+    {"export", app::RunExport},
     {"sample", app::RunSample},
     {"detect", app::RunDetect},
+    {"encode", app::RunEncode},
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "app/png_io.h"
 #include "app/test_util.h"
 #include "common/hresult.h"
 
@@ -77,6 +78,18 @@ TEST(EncodePngTest, WritesRgbaRowsWithValidChunks) {
       EXPECT_EQ(dst[3], src[3]);
     }
   }
+}
+
+TEST(EncodePngTest, PlatformDecoderReadsBackTheSamePixels) {
+  // libpng on Linux, the Windows Imaging Component on Windows.
+  const std::uint32_t width = 37, height = 19;
+  Bytes bgra(std::size_t{width} * height * 4);
+  for (std::size_t i = 0; i < bgra.size(); ++i)
+    bgra[i] = std::byte((i * 7919) >> 3);
+  BgraImage decoded = DecodePng(EncodePng(width, height, width * 4, bgra));
+  EXPECT_EQ(decoded.width, width);
+  EXPECT_EQ(decoded.height, height);
+  EXPECT_TRUE(decoded.pixels == bgra);
 }
 
 TEST(EncodePngTest, RefusesEmptyOrShortImages) {
