@@ -3,13 +3,15 @@
 // size. Run: build/linux/bench/Release/resource_bench
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <random>
 
 #include "common/memory_file_system.h"
 #include "resource/deflate_cache.h"
 #include "resource/patch.h"
 #include "resource/sample_wtd.h"
+#include "testing/glyph_atlas.h"
+#include "texture/compress.h"
 
 namespace {
 
@@ -20,31 +22,15 @@ double MsSince(Clock::time_point start) {
       .count();
 }
 
-// BC3 blocks in the proportions of a Chinese glyph atlas: about half are
-// transparent black, a little over one percent solid white, the rest edges
-// of strokes with varied end points and codes.
+// The compressed form of a synthetic glyph atlas: the kind of data the
+// font texture holds, without needing fonts.
 texture::CompressedImage GlyphLikeBc3() {
+  testutil::BgraPixels atlas = testutil::MakeGlyphLikeAtlas(4096, 4096);
+  texture::ImageView view{4096, 4096, 87, 16384, 67108864, atlas.bytes.data()};
   texture::CompressedImage image;
-  image.Allocate2D(77, 4096, 4096, 1, 1);
-  static const std::uint8_t kClear[16] = {0xFF, 0,    0x49, 0x92,
-                                          0x24, 0x49, 0x92, 0x24};
-  static const std::uint8_t kWhite[16] = {0xFF, 0xFF, 0,    0,    0,    0,
-                                          0,    0,    0xFF, 0xFF, 0xFF, 0xFF};
-  std::mt19937 rng(42);
-  for (std::size_t b = 0; b < image.byteSize() / 16; ++b) {
-    std::byte* block = image.memory() + b * 16;
-    unsigned roll = rng() % 1000;
-    if (roll < 500) {
-      std::memcpy(block, kClear, 16);
-    } else if (roll < 514) {
-      std::memcpy(block, kWhite, 16);
-    } else {
-      std::uint8_t bytes[16] = {static_cast<std::uint8_t>(rng()), 0};
-      for (int i = 2; i < 8; ++i) bytes[i] = static_cast<std::uint8_t>(rng());
-      bytes[8] = bytes[9] = bytes[10] = bytes[11] = 0xFF;  // white colour
-      std::memcpy(block, bytes, 16);
-    }
-  }
+  if (common::Failed(texture::CompressImage(view, 77, texture::CompressParallel,
+                                            0.5f, image)))
+    std::abort();
   return image;
 }
 
