@@ -46,11 +46,19 @@ AtlasBuilder TimedAtlasBuilder(StageObserver observer) {
 bool CheckFontsAvailable(const CommandContext& context,
                          const render::GlyphFonts& fonts) {
   for (const render::LogFont* font : {&fonts.mainFont, &fonts.symbolFont}) {
+    std::string face = common::Utf16ToUtf8(render::FaceName(*font));
     try {
       render::CheckFontAvailable(*font);
+    } catch (const common::ResultException& e) {
+      if (e.GetErrorCode() != render::kFontNotFound) {
+        ReportFailure(context, "无法查找字体 " + face);
+        return false;
+      }
+      LOG_CAUGHT_EXCEPTION();
+      context.err << "错误: 系统中找不到字体 \"" << face << "\"\n";
+      return false;
     } catch (...) {
-      ReportFailure(context, "找不到字体 " +
-                                 common::Utf16ToUtf8(render::FaceName(*font)));
+      ReportFailure(context, "无法查找字体 " + face);
       return false;
     }
   }
