@@ -8,7 +8,8 @@ packages="cmake ninja-build g++ clang libgtest-dev libgmock-dev googletest
   zlib1g-dev libpng-dev libfreetype-dev libfontconfig-dev
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 wine xvfb xauth x11-apps imagemagick
-  fonts-wqy-microhei python3 python3-pil"
+  fonts-wqy-microhei fonts-arphic-uming fonts-dejavu-core
+  python3 python3-pil"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" ||

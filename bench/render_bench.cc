@@ -1,0 +1,95 @@
+// Draws the full atlas of 3968 Chinese characters (U+4E00 upward) with each
+// engine and compresses it as a generation does, printing the render and the
+// compression time separately (best of a few runs).
+// Run: build/linux/bench/Release/render_bench ["Face Name"] [runs]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "common/result.h"
+#include "common/text.h"
+#include "render/glyph_atlas.h"
+#include "render/platform_services.h"
+#include "render/text_engine.h"
+#include "texture/compress.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start)
+      .count();
+}
+
+struct Figures {
+  double renderMs = 1e300;
+  double compressMs = 1e300;
+  HRESULT compressResult = 0;
+};
+
+Figures Measure(const render::GlyphFonts& fonts, render::RenderEngine engine,
+                const std::u16string& text, int runs) {
+  Figures best;
+  for (int run = 0; run < runs; ++run) {
+    Clock::time_point start = Clock::now();
+    render::DrawingSurface surface(render::GlyphAtlas::kWidth,
+                                   render::GlyphAtlas::kHeight);
+    render::DrawGlyphs(surface, engine, fonts, render::kAtlasGrid, false, text);
+    best.renderMs = std::min(best.renderMs, MsSince(start));
+
+    texture::ImageView view;
+    view.width = view.height = 4096;
+    view.format = texture::DXGI_FORMAT_B8G8R8A8_UNORM;
+    view.rowPitch = render::GlyphAtlas::kRowPitch;
+    view.slicePitch = view.rowPitch * 4096;
+    view.pixels = surface.pixels().data();
+    texture::CompressedImage image;
+    start = Clock::now();
+    best.compressResult =
+        texture::CompressImage(view, texture::DXGI_FORMAT_BC3_UNORM,
+                               texture::CompressParallel, 0.5f, image);
+    best.compressMs = std::min(best.compressMs, MsSince(start));
+  }
+  return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string face = argc > 1 ? argv[1] : "WenQuanYi Micro Hei";
+  int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+  try {
+    render::PlatformServices services;
+    render::LogFont font;
+    font.height = -58;
+    font.weight = 400;
+    font.charSet = 134;
+    render::SetFaceName(font, common::Utf8ToUtf16(face));
+    render::CheckFontAvailable(font);
+    std::u16string text;
+    for (char16_t unit = 0x4E00; text.size() < 3968; ++unit) text += unit;
+
+    std::printf("atlas of %zu glyphs, 4096 x 4096, font \"%s\", best of %d\n",
+                text.size(), face.c_str(), runs);
+    for (auto engine :
+         {render::RenderEngine::DirectWrite, render::RenderEngine::GdiPlus}) {
+      Figures f = Measure({font, font}, engine, text, runs);
+      std::printf(
+          "%-12s render %8.1f ms   compress %8.1f ms",
+          engine == render::RenderEngine::GdiPlus ? "GDI+" : "DirectWrite",
+          f.renderMs, f.compressMs);
+      if (common::Failed(f.compressResult))
+        std::printf("   (compression failed: 0x%08X)",
+                    static_cast<unsigned>(f.compressResult));
+      std::printf("\n");
+    }
+    return 0;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "render_bench: %s\n", e.what());
+    return 1;
+  }
+}

@@ -1,0 +1,52 @@
+#include "render/glyph_atlas.h"
+
+#include "common/result.h"
+#include "render/text_engine.h"
+#include "texture/compress.h"
+
+namespace render {
+namespace {
+
+texture::ImageView AtlasView(std::byte* pixels) {
+  texture::ImageView view;
+  view.width = GlyphAtlas::kWidth;
+  view.height = GlyphAtlas::kHeight;
+  view.format = texture::DXGI_FORMAT_B8G8R8A8_UNORM;
+  view.rowPitch = GlyphAtlas::kRowPitch;
+  view.slicePitch = GlyphAtlas::kRowPitch * GlyphAtlas::kHeight;
+  view.pixels = pixels;
+  return view;
+}
+
+DrawingSurface DrawAtlasSurface(const GlyphFonts& fonts, RenderEngine engine,
+                                bool curlyQuotes, std::u16string_view text) {
+  DrawingSurface surface(GlyphAtlas::kWidth, GlyphAtlas::kHeight);
+  DrawGlyphs(surface, engine, fonts, kAtlasGrid, curlyQuotes, text);
+  return surface;
+}
+
+}  // namespace
+
+texture::ImageView GlyphAtlas::View() { return AtlasView(pixels.data()); }
+
+GlyphAtlas DrawGlyphAtlas(const GlyphFonts& fonts, RenderEngine engine,
+                          bool curlyQuotes, std::u16string_view text) {
+  GlyphAtlas atlas;
+  atlas.pixels =
+      DrawAtlasSurface(fonts, engine, curlyQuotes, text).TakePixels();
+  return atlas;
+}
+
+texture::CompressedImage BuildGlyphAtlas(const GlyphFonts& fonts,
+                                         RenderEngine engine, bool curlyQuotes,
+                                         std::u16string_view text) {
+  // The compressor reads the engine's bitmap in place: no 64 MiB copy.
+  DrawingSurface surface = DrawAtlasSurface(fonts, engine, curlyQuotes, text);
+  texture::CompressedImage image;
+  THROW_IF_FAILED(texture::CompressImage(
+      AtlasView(surface.pixels().data()), texture::DXGI_FORMAT_BC3_UNORM,
+      texture::CompressParallel, 0.5f, image));
+  return image;
+}
+
+}  // namespace render
