@@ -10,25 +10,15 @@
 #include <sstream>
 
 #include "app/command.h"
+#include "app/command_drawing.h"
 #include "app/generation.h"
 #include "app/progress.h"
 #include "common/text.h"
+#include "render/platform_services.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Until the renderer is linked here, a pattern of the atlas's size stands in
-// for drawing and compressing.
-texture::CompressedImage StandInAtlas(const render::GlyphFonts&,
-                                      render::RenderEngine, bool,
-                                      std::u16string_view) {
-  texture::CompressedImage image;
-  image.Allocate2D(texture::DXGI_FORMAT_BC3_UNORM, 4096, 4096, 1, 1);
-  for (std::size_t i = 0; i < image.byteSize(); ++i)
-    image.memory()[i] = std::byte(i * 2654435761u >> 24);
-  return image;
-}
 
 }  // namespace
 
@@ -49,7 +39,8 @@ int main(int argc, char** argv) {
   settings.gameFolder = root;
   settings.episodes = {app::Episode::IV, app::Episode::TBoGT,
                        app::Episode::TLAD};
-  std::printf("atlas: stand-in pattern (the renderer is not linked yet)\n");
+  std::printf("font: WenQuanYi Micro Hei (Debian fonts-wqy-microhei)\n");
+  render::PlatformServices services;
   app::TerminalMessageSink messages(std::cout, std::cerr);
   for (int run = 1; run <= runs; ++run) {
     std::printf("run %d\n", run);
@@ -59,9 +50,10 @@ int main(int argc, char** argv) {
                   stage.data(),
                   std::chrono::duration<double, std::milli>(elapsed).count());
     };
-    app::GenerationServices services{fs, messages, StandInAtlas, progress};
+    app::GenerationServices generation{
+        fs, messages, app::TimedAtlasBuilder(progress), progress};
     auto start = Clock::now();
-    app::GenerateFontTexture(services, settings);
+    app::GenerateFontTexture(generation, settings);
     std::printf("  %-24s %8.1f ms\n", "total",
                 std::chrono::duration<double, std::milli>(Clock::now() - start)
                     .count());
