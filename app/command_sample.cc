@@ -1,6 +1,9 @@
 #include <filesystem>
 
+#include "app/character_table.h"
 #include "app/command.h"
+#include "app/episode.h"
+#include "app/sample_table.h"
 #include "common/result.h"
 #include "common/text.h"
 #include "resource/sample_wtd.h"
@@ -8,10 +11,14 @@
 namespace app {
 namespace {
 
-// The three variants' files under a game folder.
-constexpr const char* kFontsWtdPaths[] = {"pc/textures/fonts.wtd",
-                                          "TBoGT/pc/textures/fonts.wtd",
-                                          "TLAD/pc/textures/fonts.wtd"};
+void WriteSampleFile(const CommandContext& context, const common::Path& path,
+                     const std::vector<std::byte>& bytes) {
+  std::filesystem::create_directories(path.parent_path());
+  common::WriteFileAtomically(context.fs, path, [&](common::OutputFile& out) {
+    common::WriteExactly(out, bytes);
+  });
+  context.out << common::PathToUtf8(path) << "\n";
+}
 
 }  // namespace
 
@@ -23,16 +30,13 @@ int RunSample(const CommandContext& context, Arguments args) {
   try {
     common::Path root = common::PathFromUtf8(args[0]);
     resource::SampleWtdOptions options = resource::RealisticSampleOptions();
-    for (const char* relative : kFontsWtdPaths) {
-      common::Path path = root / common::PathFromUtf8(relative);
-      std::filesystem::create_directories(path.parent_path());
-      std::vector<std::byte> bytes = resource::BuildSampleWtd(options);
-      common::WriteFileAtomically(
-          context.fs, path,
-          [&](common::OutputFile& out) { common::WriteExactly(out, bytes); });
-      context.out << common::PathToUtf8(path) << "\n";
+    for (Episode episode : kEpisodeOrder) {
+      WriteSampleFile(context, AppendPath(root, FontsWtdPath(episode)),
+                      resource::BuildSampleWtd(options));
       ++options.seed;  // each variant's file differs, as the game's do
     }
+    WriteSampleFile(context, AppendPath(root, CharacterTablePath()),
+                    EncodeCharacterTable(SampleCharacterTable()));
     return kExitSuccess;
   } catch (...) {
     return ReportFailure(context, "无法写入示例目录 " + args[0]);

@@ -4,6 +4,9 @@
 
 #include <sstream>
 
+#include "app/character_table.h"
+#include "app/game_folder.h"
+#include "app/sample_table.h"
 #include "common/memory_file_system.h"
 #include "resource/sample_wtd.h"
 #include "resource/texture_dictionary.h"
@@ -42,6 +45,20 @@ TEST(SampleCommandTest, WritesThreeVariantsThatInspectReads) {
     EXPECT_NE(inspect.out.find("pack:/font_en.dds"), std::string::npos);
     EXPECT_NE(inspect.out.find("DXT5"), std::string::npos);
   }
+}
+
+TEST(SampleCommandTest, WritesATableThatMakesTheFolderAcceptable) {
+  testutil::TempDir dir;
+  common::RealFileSystem fs;
+  Outcome sample = Invoke(fs, RunSample, {dir.path().string()});
+  ASSERT_EQ(sample.code, kExitSuccess) << sample.err;
+  auto table =
+      fs.OpenForRead(dir.path() / "plugins" / "Lirvane" / "char_table.dat");
+  EXPECT_EQ(ReadCharacterTable(*table), SampleCharacterTable());
+  RecordingMessageSink messages;
+  common::Path gameFolder;
+  EXPECT_TRUE(AcceptChosenFolder(messages, dir.path(), gameFolder));
+  EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST(InspectCommandTest, ReportsBadInputWithAnExitCode) {

@@ -1,12 +1,15 @@
 // The `karstel` command line: for players who script, for Steam Deck users,
 // and for our own end-to-end tests.
 #include <iostream>
+#include <memory>
 #include <string_view>
 
 #include "app/command.h"
 #include "app/command_encode.h"
 #include "app/console.h"
 #include "common/file_system.h"
+#include "common/result.h"
+#include "render/platform_services.h"
 
 namespace {
 
@@ -19,10 +22,23 @@ constexpr std::string_view kHelp =
     "  inspect FILE            显示 fonts.wtd 的标头和其中的全部纹理\n"
     "  export FILE NAME OUT.dds\n"
     "                          把 fonts.wtd 中名为 NAME 的纹理导出为 DDS 文件\n"
-    "  sample DIR              在 DIR 写入示例游戏目录 (合成的 fonts.wtd)\n"
+    "  sample DIR              在 DIR 写入示例游戏目录 (合成的 fonts.wtd 和\n"
+    "                          char_table.dat)\n"
     "  encode IN.png OUT.dds   把 PNG 压缩为 DXT5 格式的 DDS 文件\n"
     "  encode --raw W H IN.bgra OUT.dds\n"
     "                          同上, 输入为宽 W 高 H 的 B,G,R,A 原始像素\n"
+    "  detect                  自动查找游戏目录并显示\n"
+    "  generate [--game-folder DIR] --font FACE [--symbol-font FACE] [--bold]\n"
+    "           [--italic] [--quotes corner|curly] [--engine "
+    "directwrite|gdiplus]\n"
+    "           [--variants IV,TLAD,TBoGT] [--quiet]\n"
+    "                          生成字体贴图并写入所选版本的 fonts.wtd;\n"
+    "                          不给 --game-folder 时自动查找游戏目录\n"
+    "  preview --font FACE ... [--text 测试文本] [--size 283x252] -o FILE.png\n"
+    "                          把预览写为 PNG 图片\n"
+    "  atlas --font FACE ... (--game-folder DIR | --table FILE) -o OUT\n"
+    "                          绘制字形图集, 写入 OUT.png 和 OUT.dds,\n"
+    "                          不改动任何游戏文件\n"
     "  help                    显示本帮助\n"
     "\n"
     "退出代码: 0 成功, 1 出错, 2 用法错误, 3 警告 (未做任何更改)\n";
@@ -30,13 +46,15 @@ constexpr std::string_view kHelp =
 struct Command {
   std::string_view name;
   int (*run)(const app::CommandContext&, app::Arguments);
+  /// Draws glyphs: the text engines' services must be running.
+  bool draws = false;
 };
 
 constexpr Command kCommands[] = {
-    {"inspect", app::RunInspect},
-    {"export", app::RunExport},
-    {"sample", app::RunSample},
-    {"encode", app::RunEncode},
+    {"inspect", app::RunInspect},       {"export", app::RunExport},
+    {"sample", app::RunSample},         {"detect", app::RunDetect},
+    {"encode", app::RunEncode},         {"generate", app::RunGenerate, true},
+    {"preview", app::RunPreview, true}, {"atlas", app::RunAtlas, true},
 };
 
 }  // namespace
@@ -52,8 +70,17 @@ int main(int argc, char** argv) {
   common::RealFileSystem fs;
   app::CommandContext context{fs, std::cout, std::cerr};
   for (const Command& command : kCommands) {
-    if (args[1] == command.name)
-      return command.run(context, app::Arguments(args).subspan(2));
+    if (args[1] != command.name) continue;
+    // Started only for the commands that draw: fontconfig takes a moment.
+    std::unique_ptr<render::PlatformServices> services;
+    if (command.draws) {
+      try {
+        services = std::make_unique<render::PlatformServices>();
+      } catch (...) {
+        return app::ReportFailure(context, "无法启动字体渲染");
+      }
+    }
+    return command.run(context, app::Arguments(args).subspan(2));
   }
   std::cerr << "未知命令: " << args[1] << "\n\n" << kHelp;
   return app::kExitUsage;

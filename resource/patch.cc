@@ -138,7 +138,8 @@ void PatchFontsWtd(common::FileSystem& fs, const common::Path& sourcePath,
   FontPatch patch(std::move(file));
   patch.Apply(image);
   common::WriteFileAtomically(
-      fs, destinationPath, [&](common::OutputFile& out) { patch.Write(out); });
+      fs, destinationPath,
+      [&](common::OutputFile& out) { patch.Write(out, options); });
 }
 
 }  // namespace resource

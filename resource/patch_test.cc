@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "resource/bytes.h"
+#include "resource/deflate_cache.h"
 #include "resource/layout.h"
 #include "resource/sample_wtd.h"
 #include "resource/test_util.h"
@@ -347,6 +348,32 @@ TEST(PatchOnDiskTest, RewritesTheFileInPlace) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                           std::filesystem::directory_iterator()),
             1);
+}
+
+}  // namespace
+}  // namespace resource
+
+namespace resource {
+namespace {
+
+TEST(PatchFontsWtdTest, VariantsShareOneDeflatedTexture) {
+  common::MemoryFileSystem fs;
+  SampleWtdOptions options = ThreeTextures();
+  fs.Put("iv.wtd", BuildSampleWtd(options));
+  options.seed = 2;
+  fs.Put("tlad.wtd", BuildSampleWtd(options));
+  DeflatedBlockCache cache(Atlas());
+  SaveOptions save;
+  save.cache = &cache;
+  PatchFontsWtd(fs, "iv.wtd", "iv.wtd", Atlas(), save);
+  PatchFontsWtd(fs, "tlad.wtd", "tlad.wtd", Atlas(), save);
+  EXPECT_EQ(cache.hits, 1);
+  // The files are what they would be without the cache.
+  common::MemoryFileSystem plain;
+  plain.Put("tlad.wtd", BuildSampleWtd(options));
+  PatchFontsWtd(plain, "tlad.wtd", "tlad.wtd", Atlas());
+  EXPECT_EQ(InflateBody(fs.Get("tlad.wtd")),
+            InflateBody(plain.Get("tlad.wtd")));
 }
 
 }  // namespace

@@ -9,5 +9,8 @@ cmake --build --preset linux-release
 karstel=build/linux/app/Release/karstel
 sample=build/sample-game
 rm -rf "$sample"
+font="WenQuanYi Micro Hei"  # Debian fonts-wqy-microhei
 "$karstel" sample "$sample"
+"$karstel" generate --game-folder "$sample" --font "$font"
+"$karstel" preview --font "$font" -o build/preview.png
 "$karstel" inspect "$sample/pc/textures/fonts.wtd"

@@ -1,0 +1,22 @@
+#include "app/command.h"
+#include "app/game_folder.h"
+#include "app/registry.h"
+#include "common/text.h"
+
+namespace app {
+
+int RunDetect(const CommandContext& context, Arguments args) {
+  if (!args.empty()) {
+    context.err << "用法: karstel detect\n";
+    return kExitUsage;
+  }
+  TerminalMessageSink messages(context.out, context.err);
+  auto registry = MakeSystemRegistryReader();
+  common::Path gameFolder;
+  // Detection logs what it cannot read and never throws for it.
+  if (!DetectGameFolder(messages, *registry, gameFolder)) return kExitWarning;
+  context.out << common::PathToUtf8(gameFolder) << "\n";
+  return kExitSuccess;
+}
+
+}  // namespace app

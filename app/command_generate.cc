@@ -1,0 +1,97 @@
+#include <algorithm>
+
+#include "app/command.h"
+#include "app/command_drawing.h"
+#include "app/command_options.h"
+#include "app/game_folder.h"
+#include "app/generation.h"
+#include "app/progress.h"
+#include "app/registry.h"
+#include "common/result.h"
+#include "common/text.h"
+
+namespace app {
+namespace {
+
+constexpr char kUsage[] =
+    "用法: karstel generate [--game-folder DIR] --font FACE "
+    "[--symbol-font FACE]\n"
+    "         [--bold] [--italic] [--quotes corner|curly]\n"
+    "         [--engine directwrite|gdiplus] [--variants IV,TLAD,TBoGT] "
+    "[--quiet]\n";
+
+// "IV,TLAD" -> {IV, TLAD}; nothing for an unknown name.
+std::optional<std::set<Episode>> ParseVariants(std::string_view list) {
+  std::set<Episode> episodes;
+  while (!list.empty()) {
+    std::string_view name = list.substr(0, list.find(','));
+    list.remove_prefix(std::min(list.size(), name.size() + 1));
+    auto it = std::find_if(kEpisodeOrder.begin(), kEpisodeOrder.end(),
+                           [&](Episode e) { return EpisodeName(e) == name; });
+    if (it == kEpisodeOrder.end()) return std::nullopt;
+    episodes.insert(*it);
+  }
+  return episodes;
+}
+
+int ToExitCode(GenerationOutcome outcome) {
+  switch (outcome) {
+    case GenerationOutcome::Generated:
+    case GenerationOutcome::NothingSelected:
+      return kExitSuccess;
+    case GenerationOutcome::Warned:
+      return kExitWarning;
+    case GenerationOutcome::Failed:
+      return kExitError;
+  }
+  return kExitError;
+}
+
+}  // namespace
+
+int RunGenerate(const CommandContext& context, Arguments args) {
+  std::string error;
+  std::vector<std::string_view> valueOptions = kDrawingValueOptions;
+  valueOptions.insert(valueOptions.end(), {"--game-folder", "--variants"});
+  auto options = ParseOptions(args, valueOptions, kDrawingFlags, error);
+  std::optional<DrawingOptions> drawing;
+  if (options && options->positional.empty())
+    drawing = ParseDrawingOptions(*options, error);
+  std::optional<std::set<Episode>> episodes = ParseVariants(
+      options ? options->Value("--variants").value_or("IV,TBoGT,TLAD") : "");
+  if (!drawing || !episodes) {
+    if (drawing && !episodes) error = "--variants 只能列出 IV、TLAD、TBoGT";
+    context.err << (error.empty() ? "" : "错误: " + error + "\n") << kUsage;
+    return kExitUsage;
+  }
+  if (!CheckFontsAvailable(context, drawing->fonts)) return kExitError;
+
+  TerminalMessageSink messages(context.out, context.err);
+  GenerationSettings settings;
+  settings.mainFont = drawing->fonts.mainFont;
+  settings.symbolFont = drawing->fonts.symbolFont;
+  settings.quoteStyle = drawing->quoteStyle;
+  settings.renderEngine = drawing->engine;
+  settings.episodes = *episodes;
+  try {
+    bool accepted;
+    if (auto folder = options->Value("--game-folder")) {
+      // A folder given by hand is checked as the dialog checks a picked one.
+      accepted = AcceptChosenFolder(messages, common::PathFromUtf8(*folder),
+                                    settings.gameFolder);
+    } else {
+      auto registry = MakeSystemRegistryReader();
+      accepted = DetectGameFolder(messages, *registry, settings.gameFolder);
+    }
+    if (!accepted) return kExitWarning;
+  } catch (...) {
+    return ReportFailure(context, "无法检查游戏目录");
+  }
+
+  StageObserver progress = TerminalProgress(context.err, drawing->quiet);
+  GenerationServices services{context.fs, messages, TimedAtlasBuilder(progress),
+                              progress};
+  return ToExitCode(GenerateFontTexture(services, settings));
+}
+
+}  // namespace app

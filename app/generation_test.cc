@@ -1,0 +1,275 @@
+#include "app/generation.h"
+
+#include <gtest/gtest.h>
+
+#include "app/game_folder.h"
+#include "app/test_util.h"
+#include "common/hresult.h"
+#include "common/result.h"
+#include "testing/temp_dir.h"
+
+namespace app {
+namespace {
+
+using Message = RecordingMessageSink::Message;
+using test::Bytes;
+
+render::LogFont Font(std::u16string_view face) {
+  render::LogFont font;
+  font.height = -58;
+  font.weight = 700;
+  render::SetFaceName(font, face);
+  return font;
+}
+
+class GenerationTest : public ::testing::Test {
+ protected:
+  GenerationTest() : recording_(real_) {
+    settings_.mainFont = Font(u"Main");
+    settings_.symbolFont = Font(u"Symbol");
+    settings_.gameFolder = dir_.path();
+    settings_.episodes = {Episode::IV, Episode::TBoGT, Episode::TLAD};
+  }
+
+  GenerationOutcome Generate() {
+    GenerationServices services{
+        recording_, messages_,
+        [this](const render::GlyphFonts& fonts, render::RenderEngine engine,
+               bool curlyQuotes, std::u16string_view text) {
+          ++atlasBuilds_;
+          builtText_ = text;
+          builtFonts_ = fonts;
+          builtEngine_ = engine;
+          builtCurly_ = curlyQuotes;
+          return test::PatternAtlas(atlasSeed_);
+        }};
+    return GenerateFontTexture(services, settings_);
+  }
+
+  common::Path Wtd(Episode episode) const {
+    return AppendPath(dir_.path(), FontsWtdPath(episode));
+  }
+  Bytes WtdBytes(Episode episode) const {
+    return test::ReadBytes(Wtd(episode));
+  }
+  std::vector<Bytes> AllWtd() const {
+    return {WtdBytes(Episode::IV), WtdBytes(Episode::TBoGT),
+            WtdBytes(Episode::TLAD)};
+  }
+  std::vector<Message> Only(MessageIcon icon, const char* text) const {
+    return {{icon, text}};
+  }
+  // Paths the generation opened for reading, relative to the game folder.
+  std::vector<std::string> Opened() const {
+    std::vector<std::string> opened;
+    std::string root = dir_.path().generic_string() + "/";
+    for (const std::string& line : recording_.Lines("read "))
+      opened.push_back(line.substr(5 + root.size()));
+    return opened;
+  }
+
+  testutil::TempDir dir_;
+  common::RealFileSystem real_;
+  test::RecordingFileSystem recording_;
+  RecordingMessageSink messages_;
+  GenerationSettings settings_;
+  int atlasBuilds_ = 0;
+  unsigned atlasSeed_ = 1;
+  std::u16string builtText_;
+  render::GlyphFonts builtFonts_;
+  render::RenderEngine builtEngine_{};
+  bool builtCurly_ = false;
+};
+
+TEST_F(GenerationTest, PatchesEveryVariantWithOneAtlas) {
+  test::MakeGameFolder(dir_.path(), true, u"汉\n字「");
+  settings_.quoteStyle = QuoteStyle::CurlyQuotes;
+  settings_.renderEngine = render::RenderEngine::GdiPlus;
+  EXPECT_EQ(Generate(), GenerationOutcome::Generated);
+  EXPECT_EQ(messages_.messages, Only(MessageIcon::Information, kGenerated));
+  EXPECT_EQ(atlasBuilds_, 1);
+  EXPECT_EQ(builtText_, u"汉\n字「");
+  EXPECT_EQ(render::FaceName(builtFonts_.mainFont), u"Main");
+  EXPECT_EQ(render::FaceName(builtFonts_.symbolFont), u"Symbol");
+  EXPECT_EQ(builtEngine_, render::RenderEngine::GdiPlus);
+  EXPECT_TRUE(builtCurly_);
+  Bytes expected = test::ImageBytes(test::PatternAtlas(1));
+  for (const Bytes& file : AllWtd())
+    EXPECT_TRUE(test::FontChsPixels(file) == expected);
+}
+
+TEST_F(GenerationTest, PassesCornerBracketsAndDirectWrite) {
+  test::MakeGameFolder(dir_.path());
+  settings_.episodes = {Episode::IV};
+  EXPECT_EQ(Generate(), GenerationOutcome::Generated);
+  EXPECT_FALSE(builtCurly_);
+  EXPECT_EQ(builtEngine_, render::RenderEngine::DirectWrite);
+}
+
+TEST_F(GenerationTest, OnlySymbolFontChosenWarnsAndReadsNothing) {
+  test::MakeGameFolder(dir_.path());
+  std::vector<Bytes> before = AllWtd();
+  settings_.mainFont = render::LogFont{};
+  EXPECT_EQ(Generate(), GenerationOutcome::Warned);
+  EXPECT_EQ(messages_.messages, Only(MessageIcon::Warning, kFontNotChosen));
+  EXPECT_TRUE(recording_.log.empty());
+  EXPECT_EQ(AllWtd(), before);
+}
+
+TEST_F(GenerationTest, MissingSymbolFontWarnsToo) {
+  settings_.symbolFont = render::LogFont{};
+  EXPECT_EQ(Generate(), GenerationOutcome::Warned);
+  EXPECT_EQ(messages_.messages, Only(MessageIcon::Warning, kFontNotChosen));
+}
+
+TEST_F(GenerationTest, NoFolderAcceptedWarns) {
+  settings_.gameFolder.clear();
+  EXPECT_EQ(Generate(), GenerationOutcome::Warned);
+  EXPECT_EQ(messages_.messages,
+            Only(MessageIcon::Warning, kGameFolderNotChosen));
+  EXPECT_TRUE(recording_.log.empty());
+}
+
+TEST_F(GenerationTest, DeletedTableWarnsAndWritesNothing) {
+  test::MakeGameFolder(dir_.path());
+  std::vector<Bytes> before = AllWtd();
+  std::filesystem::remove(AppendPath(dir_.path(), CharacterTablePath()));
+  EXPECT_EQ(Generate(), GenerationOutcome::Warned);
+  EXPECT_EQ(messages_.messages,
+            Only(MessageIcon::Warning, kCharacterTableMissing));
+  EXPECT_TRUE(recording_.log.empty());
+  EXPECT_EQ(atlasBuilds_, 0);
+  EXPECT_EQ(AllWtd(), before);
+}
+
+TEST_F(GenerationTest, TableCheckIgnoresMissingFontsWtd) {
+  test::MakeGameFolder(dir_.path());
+  std::filesystem::remove_all(dir_.path() / "pc");
+  settings_.episodes = {Episode::TLAD};
+  EXPECT_EQ(Generate(), GenerationOutcome::Generated);
+}
+
+TEST_F(GenerationTest, EmptySelectionDoesNothingAtAll) {
+  test::MakeGameFolder(dir_.path());
+  std::vector<Bytes> before = AllWtd();
+  settings_.episodes.clear();
+  EXPECT_EQ(Generate(), GenerationOutcome::NothingSelected);
+  EXPECT_TRUE(messages_.messages.empty());
+  EXPECT_TRUE(recording_.log.empty());
+  EXPECT_EQ(atlasBuilds_, 0);
+  EXPECT_EQ(AllWtd(), before);
+}
+
+TEST_F(GenerationTest, MalformedTableFailsBeforeAnyFontsWtdIsOpened) {
+  test::MakeGameFolder(dir_.path());
+  std::vector<Bytes> before = AllWtd();
+  Bytes table = EncodeCharacterTable(u"一二");
+  table.push_back(std::byte{0});
+  test::WriteBytes(AppendPath(dir_.path(), CharacterTablePath()), table);
+  EXPECT_EQ(Generate(), GenerationOutcome::Failed);
+  EXPECT_EQ(messages_.messages, Only(MessageIcon::Error, kGenerationFailed));
+  EXPECT_EQ(Opened(),
+            std::vector<std::string>{"plugins/Lirvane/char_table.dat"});
+  EXPECT_TRUE(recording_.Lines("create ").empty());
+  EXPECT_EQ(atlasBuilds_, 0);
+  EXPECT_EQ(AllWtd(), before);
+}
+
+TEST_F(GenerationTest, TableBeyondTheBasicPlaneFailsTheSameWay) {
+  test::MakeGameFolder(dir_.path());
+  Bytes table = EncodeCharacterTable(u"一二");
+  table[8] = std::byte{0x00};  // second entry: U+1F600
+  table[9] = std::byte{0xF6};
+  table[10] = std::byte{0x01};
+  test::WriteBytes(AppendPath(dir_.path(), CharacterTablePath()), table);
+  EXPECT_EQ(Generate(), GenerationOutcome::Failed);
+  EXPECT_EQ(messages_.messages, Only(MessageIcon::Error, kGenerationFailed));
+  EXPECT_EQ(atlasBuilds_, 0);
+}
+
+TEST_F(GenerationTest, PatchesTbogtBeforeTlad) {
+  test::MakeGameFolder(dir_.path());
+  Bytes iv = WtdBytes(Episode::IV);
+  settings_.episodes = {Episode::TLAD, Episode::TBoGT};
+  EXPECT_EQ(Generate(), GenerationOutcome::Generated);
+  EXPECT_EQ(Opened(),
+            (std::vector<std::string>{"plugins/Lirvane/char_table.dat",
+                                      "TBoGT/pc/textures/fonts.wtd",
+                                      "TLAD/pc/textures/fonts.wtd"}));
+  EXPECT_EQ(WtdBytes(Episode::IV), iv);
+}
+
+TEST_F(GenerationTest, MissingVariantFolderIsCreatedThenFailsKeepingEarlier) {
+  test::MakeGameFolder(dir_.path());
+  Bytes tbogt = WtdBytes(Episode::TBoGT);
+  std::filesystem::remove_all(dir_.path() / "TLAD");
+  EXPECT_EQ(Generate(), GenerationOutcome::Failed);
+  EXPECT_EQ(messages_.messages, Only(MessageIcon::Error, kGenerationFailed));
+  EXPECT_TRUE(std::filesystem::is_directory(Wtd(Episode::TLAD).parent_path()));
+  EXPECT_FALSE(std::filesystem::exists(Wtd(Episode::TLAD)));
+  Bytes expected = test::ImageBytes(test::PatternAtlas(1));
+  EXPECT_TRUE(test::FontChsPixels(WtdBytes(Episode::IV)) == expected);
+  EXPECT_TRUE(test::FontChsPixels(WtdBytes(Episode::TBoGT)) == expected);
+  EXPECT_NE(WtdBytes(Episode::TBoGT), tbogt);
+}
+
+TEST_F(GenerationTest, FailureInTheMiddleLeavesLaterVariantsUntouched) {
+  test::MakeGameFolder(dir_.path());
+  Bytes tlad = WtdBytes(Episode::TLAD);
+  Bytes broken = WtdBytes(Episode::TBoGT);
+  broken.resize(broken.size() / 2);
+  test::WriteBytes(Wtd(Episode::TBoGT), broken);
+  EXPECT_EQ(Generate(), GenerationOutcome::Failed);
+  EXPECT_EQ(WtdBytes(Episode::TBoGT), broken);
+  EXPECT_EQ(WtdBytes(Episode::TLAD), tlad);
+  EXPECT_FALSE(test::FontChsPixels(WtdBytes(Episode::IV)).empty());
+}
+
+TEST_F(GenerationTest, AtlasFailureIsTheFixedError) {
+  test::MakeGameFolder(dir_.path());
+  std::vector<Bytes> before = AllWtd();
+  GenerationServices services{
+      recording_, messages_,
+      [](const render::GlyphFonts&, render::RenderEngine, bool,
+         std::u16string_view) -> texture::CompressedImage {
+        THROW_HR(common::kEOutOfMemory);
+      }};
+  EXPECT_EQ(GenerateFontTexture(services, settings_),
+            GenerationOutcome::Failed);
+  EXPECT_EQ(messages_.messages, Only(MessageIcon::Error, kGenerationFailed));
+  EXPECT_EQ(AllWtd(), before);
+}
+
+TEST_F(GenerationTest, SecondRunReplacesTheFirstRunsTexture) {
+  test::MakeGameFolder(dir_.path());
+  ASSERT_EQ(Generate(), GenerationOutcome::Generated);
+  std::vector<Bytes> first = AllWtd();
+  atlasSeed_ = 2;
+  ASSERT_EQ(Generate(), GenerationOutcome::Generated);
+  Bytes expected = test::ImageBytes(test::PatternAtlas(2));
+  for (const Bytes& file : AllWtd()) {
+    EXPECT_TRUE(test::FontChsPixels(file) == expected);
+    // Replaced, not added: two sample textures and one font_chs.
+    EXPECT_EQ(test::TextureCount(file), 3u);
+  }
+  EXPECT_EQ(test::TextureCount(first[0]), 3u);
+  EXPECT_EQ(messages_.messages.size(), 2u);
+}
+
+TEST_F(GenerationTest, ReportsEachStage) {
+  test::MakeGameFolder(dir_.path());
+  settings_.episodes = {Episode::IV, Episode::TLAD};
+  std::vector<std::string> stages;
+  GenerationServices services{
+      recording_, messages_,
+      [](const render::GlyphFonts&, render::RenderEngine, bool,
+         std::u16string_view) { return test::PatternAtlas(); },
+      [&](std::string_view stage, auto) { stages.emplace_back(stage); }};
+  EXPECT_EQ(GenerateFontTexture(services, settings_),
+            GenerationOutcome::Generated);
+  EXPECT_EQ(stages,
+            (std::vector<std::string>{"读取字符表", "写入 IV", "写入 TLAD"}));
+}
+
+}  // namespace
+}  // namespace app
