@@ -7,24 +7,11 @@
 
 #include "common/result.h"
 #include "common/scope_exit.h"
-#include "common/text.h"
 
 namespace app {
 namespace {
 
 using Microsoft::WRL::ComPtr;
-
-PCWSTR MessageIconResource(MessageIcon icon) {
-  switch (icon) {
-    case MessageIcon::Warning:
-      return TD_WARNING_ICON;
-    case MessageIcon::Information:
-      return TD_INFORMATION_ICON;
-    case MessageIcon::Error:
-      break;
-  }
-  return TD_ERROR_ICON;
-}
 
 // A string the shell allocated with the COM task allocator.
 struct CoTaskStringTraits {
@@ -35,18 +22,8 @@ struct CoTaskStringTraits {
 
 }  // namespace
 
-TASKDIALOGCONFIG MessageDialogConfig(HWND owner, MessageIcon icon,
-                                     const wchar_t* content) {
-  TASKDIALOGCONFIG config{};
-  config.cbSize = sizeof(config);
-  config.hwndParent = owner;
-  config.hInstance = nullptr;
-  config.dwCommonButtons = TDCBF_OK_BUTTON;
-  config.pszWindowTitle = L"Karstel";
-  config.pszMainIcon = MessageIconResource(icon);
-  config.pszContent = content;
-  return config;
-}
+SystemDialogServices::SystemDialogServices()
+    : registry_(MakeSystemRegistryReader()) {}
 
 bool SystemDialogServices::ChooseFont(CHOOSEFONTW& arguments) {
   return ::ChooseFontW(&arguments) != FALSE;
@@ -54,12 +31,7 @@ bool SystemDialogServices::ChooseFont(CHOOSEFONTW& arguments) {
 
 void SystemDialogServices::ShowMessage(HWND owner, MessageIcon icon,
                                        std::string_view text) {
-  std::wstring content = common::Utf8ToWide(text);
-  TASKDIALOGCONFIG config = MessageDialogConfig(owner, icon, content.c_str());
-  // Nothing depends on which button closed the message, but a message that
-  // could not be shown at all belongs in the failure log.
-  HRESULT hr = ::TaskDialogIndirect(&config, nullptr, nullptr, nullptr);
-  if (FAILED(hr)) LOG_HR(hr);
+  MakeWindowMessageSink(owner)->ShowMessage(icon, text);
 }
 
 common::Path SystemDialogServices::PickFolder(HWND owner) {

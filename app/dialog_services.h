@@ -1,15 +1,18 @@
 // The platform pieces the main dialog's commands reach through: the font
-// chooser, the message box, the folder picker and the shell. The program
-// uses the system's; the dialog tests answer them without user input.
+// chooser, the messages, the folder picker, the shell and the registry. The
+// program uses the system's; the dialog tests answer them without user
+// input.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <memory>
 #include <string_view>
 
-#include "app/message_icon_temporary.h"
+#include "app/message.h"
+#include "app/registry.h"
 #include "common/file_system.h"
 
 namespace app {
@@ -33,22 +36,25 @@ class DialogServices {
 
   /// Opens `folder` with the shell's default action.
   virtual void OpenFolder(HWND owner, const common::Path& folder) = 0;
+
+  /// Where the game's installers record the game folder.
+  virtual RegistryReader& Registry() = 0;
 };
 
-/// The system's chooser, task dialog, IFileOpenDialog and ShellExecuteW.
+/// The system's ChooseFontW, task dialog, IFileOpenDialog, ShellExecuteW
+/// and RegGetValueW.
 class SystemDialogServices final : public DialogServices {
  public:
+  SystemDialogServices();
   bool ChooseFont(CHOOSEFONTW& arguments) override;
   void ShowMessage(HWND owner, MessageIcon icon,
                    std::string_view text) override;
   common::Path PickFolder(HWND owner) override;
   void OpenFolder(HWND owner, const common::Path& folder) override;
-};
+  RegistryReader& Registry() override { return *registry_; }
 
-/// The task dialog of a message: owned by `owner`, no module instance,
-/// title "Karstel", `content` only, an OK button and the icon's picture.
-/// `content` must outlive the result.
-TASKDIALOGCONFIG MessageDialogConfig(HWND owner, MessageIcon icon,
-                                     const wchar_t* content);
+ private:
+  std::unique_ptr<RegistryReader> registry_;
+};
 
 }  // namespace app

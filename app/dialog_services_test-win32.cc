@@ -10,36 +10,6 @@
 namespace app {
 namespace {
 
-TEST(MessageDialogConfigTest, IsTitledKarstelWithContentAndOkOnly) {
-  HWND owner = reinterpret_cast<HWND>(0x1234);
-  const wchar_t* text = L"生成成功";
-  TASKDIALOGCONFIG config =
-      MessageDialogConfig(owner, MessageIcon::Information, text);
-  EXPECT_EQ(config.cbSize, sizeof(TASKDIALOGCONFIG));
-  EXPECT_EQ(config.hwndParent, owner);
-  EXPECT_EQ(config.hInstance, nullptr);
-  EXPECT_EQ(config.dwFlags, 0);
-  EXPECT_EQ(config.dwCommonButtons, TDCBF_OK_BUTTON);
-  EXPECT_STREQ(config.pszWindowTitle, L"Karstel");
-  EXPECT_EQ(config.pszMainInstruction, nullptr);
-  EXPECT_EQ(config.pszContent, text);
-  EXPECT_EQ(config.cButtons, 0u);
-  EXPECT_EQ(config.pszVerificationText, nullptr);
-  EXPECT_EQ(config.pszExpandedInformation, nullptr);
-  EXPECT_EQ(config.pszFooter, nullptr);
-  EXPECT_EQ(config.pfCallback, nullptr);
-}
-
-TEST(MessageDialogConfigTest, PicksTheIconOfEachKind) {
-  EXPECT_EQ(MessageDialogConfig(nullptr, MessageIcon::Warning, L"").pszMainIcon,
-            TD_WARNING_ICON);
-  EXPECT_EQ(
-      MessageDialogConfig(nullptr, MessageIcon::Information, L"").pszMainIcon,
-      TD_INFORMATION_ICON);
-  EXPECT_EQ(MessageDialogConfig(nullptr, MessageIcon::Error, L"").pszMainIcon,
-            TD_ERROR_ICON);
-}
-
 struct FoundMessage {
   HWND window = nullptr;
   HWND owner = nullptr;

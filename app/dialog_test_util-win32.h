@@ -5,14 +5,44 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
+#include <span>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/dialog_services.h"
 #include "app/font_chooser.h"
+#include "app/main_dialog.h"
+#include "app/registry.h"
 
 namespace app::test {
+
+/// Registry values a test sets: key and value name to a string.
+class FakeRegistryReader final : public RegistryReader {
+ public:
+  std::map<std::pair<std::u16string, std::u16string>, std::u16string> values;
+
+  std::uint32_t ReadString(const RegistrySource& source,
+                           std::span<char16_t> buffer,
+                           std::uint32_t& byteCount) override {
+    auto found = values.find(
+        {std::u16string(source.key), std::u16string(source.valueName)});
+    if (found == values.end()) return kRegistryFileNotFound;
+    const std::u16string& value = found->second;
+    std::uint32_t bytes =
+        static_cast<std::uint32_t>((value.size() + 1) * sizeof(char16_t));
+    if (bytes > byteCount || value.size() + 1 > buffer.size())
+      return kRegistryMoreData;
+    std::copy(value.begin(), value.end(), buffer.begin());
+    buffer[value.size()] = 0;
+    byteCount = bytes;
+    return 0;
+  }
+};
 
 /// Answers the font chooser with a scripted font, records messages and
 /// folder requests; nothing is shown on screen.
@@ -35,6 +65,7 @@ class FakeDialogServices final : public DialogServices {
   /// The next folder pick; empty stands for Cancel.
   common::Path folderToPick;
   std::vector<common::Path> openedFolders;
+  FakeRegistryReader registry;
 
   bool ChooseFont(CHOOSEFONTW& arguments) override {
     chooserCalls.push_back(arguments);
@@ -58,6 +89,7 @@ class FakeDialogServices final : public DialogServices {
   void OpenFolder(HWND, const common::Path& folder) override {
     openedFolders.push_back(folder);
   }
+  RegistryReader& Registry() override { return registry; }
 };
 
 /// A font as the chooser hands it back, at the size and quality the user's
@@ -157,5 +189,37 @@ inline std::wstring ItemText(HWND dialog, int id) {
   ::GetDlgItemTextW(dialog, id, text, 512);
   return text;
 }
+
+/// The real dialog 1000, modeless and shown, with FakeDialogServices.
+class DialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window_ = dialog_.CreateModeless(::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window_, nullptr) << ::GetLastError();
+    ::ShowWindow(window_, SW_SHOW);
+    ::SetForegroundWindow(window_);
+    test::PumpMessages(window_);
+  }
+  void TearDown() override {
+    if (window_) ::DestroyWindow(window_);
+    test::PumpMessages(nullptr);
+  }
+
+  HWND Item(int id) const { return ::GetDlgItem(window_, id); }
+  std::wstring Text(int id) const { return test::ItemText(window_, id); }
+  bool Checked(int id) const {
+    return ::IsDlgButtonChecked(window_, id) == BST_CHECKED;
+  }
+  // Presses a push button the way a click does: the button itself sends
+  // WM_COMMAND with BN_CLICKED to the dialog.
+  void Click(int id) {
+    ::SendMessageW(Item(id), BM_CLICK, 0, 0);
+    test::PumpMessages(window_);
+  }
+
+  FakeDialogServices services_;
+  MainDialog dialog_{services_};
+  HWND window_ = nullptr;
+};
 
 }  // namespace app::test

@@ -2,9 +2,11 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app/font_chooser.h"
+#include "app/game_folder.h"
 #include "app/resource.h"
 #include "common/result.h"
 #include "render/preview_control-win32.h"
@@ -13,7 +15,6 @@ namespace app {
 namespace {
 
 constexpr wchar_t kDefaultPreviewText[] = L"测试文本";
-constexpr char kFontNotChosenText[] = "尚未选择字体";
 constexpr char kPreviewFailed[] = "生成预览时出现错误";
 
 // The whole text of a window, read as its length and then its content.
@@ -169,11 +170,15 @@ void MainDialog::ChooseFontFor(FontRole role) {
   ::SetDlgItemTextW(dialog_, IDC_SYMBOL_FONT, face.c_str());
 }
 
-void MainDialog::OnDetectGameFolder() {}
+void MainDialog::OnDetectGameFolder() {
+  if (DetectGameFolder(messages_, services_.Registry(), gameFolder_))
+    ShowGameFolder();
+}
 
 void MainDialog::OnPreview() {
+  // The preview needs no game folder, only the fonts.
   if (!render::IsChosen(mainFont_) || !render::IsChosen(symbolFont_)) {
-    ShowMessage(MessageIcon::Warning, kFontNotChosenText);
+    ShowMessage(MessageIcon::Warning, kFontNotChosen);
     return;
   }
   try {
@@ -188,11 +193,23 @@ void MainDialog::OnPreview() {
 }
 
 void MainDialog::OnGenerate() {
-  if (!render::IsChosen(mainFont_) || !render::IsChosen(symbolFont_))
-    ShowMessage(MessageIcon::Warning, kFontNotChosenText);
+  // Validates, warns and reports on its own; nothing escapes it once the
+  // choices are complete.
+  GenerationServices services{fileSystem_, messages_, SystemAtlasBuilder(), {}};
+  GenerateFontTexture(services, CurrentSettings());
 }
 
-void MainDialog::OnChooseGameFolder() {}
+void MainDialog::OnChooseGameFolder() {
+  // Cancelling the picker is a failure like any other here: logged, and
+  // nothing changes.
+  try {
+    common::Path chosen = services_.PickFolder(dialog_);
+    if (AcceptChosenFolder(messages_, std::move(chosen), gameFolder_))
+      ShowGameFolder();
+  } catch (...) {
+    LOG_CAUGHT_EXCEPTION();
+  }
+}
 
 void MainDialog::OnOpenGameFolder() {
   // The menu item is disabled without a folder, but the command can still
@@ -206,6 +223,27 @@ void MainDialog::OnSplitButtonDropDown(const NMBCDROPDOWN& dropDown) {
   UniqueMenu menu = CreateGameFolderMenu(!gameFolder_.empty());
   // The chosen item arrives afterwards as WM_COMMAND 1018 or 1019.
   ::TrackPopupMenu(menu.get(), 0, corner.x, corner.y, 0, dialog_, nullptr);
+}
+
+GenerationSettings MainDialog::CurrentSettings() const {
+  GenerationSettings settings;
+  settings.mainFont = mainFont_;
+  settings.symbolFont = symbolFont_;
+  settings.quoteStyle = IsChecked(IDC_CURLY_QUOTES)
+                            ? QuoteStyle::CurlyQuotes
+                            : QuoteStyle::CornerBrackets;
+  settings.renderEngine = IsChecked(IDC_GDIPLUS)
+                              ? render::RenderEngine::GdiPlus
+                              : render::RenderEngine::DirectWrite;
+  settings.gameFolder = gameFolder_;
+  if (IsChecked(IDC_EPISODE_IV)) settings.episodes.insert(Episode::IV);
+  if (IsChecked(IDC_EPISODE_TBOGT)) settings.episodes.insert(Episode::TBoGT);
+  if (IsChecked(IDC_EPISODE_TLAD)) settings.episodes.insert(Episode::TLAD);
+  return settings;
+}
+
+void MainDialog::ShowGameFolder() {
+  ::SetDlgItemTextW(dialog_, IDC_GAME_FOLDER, gameFolder_.c_str());
 }
 
 bool MainDialog::IsChecked(int id) const {

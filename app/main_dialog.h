@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include "app/dialog_services.h"
+#include "app/generation.h"
 #include "common/file_system.h"
 #include "common/scope_exit.h"
 #include "render/font.h"
@@ -41,6 +42,9 @@ class MainDialog {
   HWND CreateModeless(HINSTANCE instance, HWND owner);
 
   HWND window() const { return dialog_; }
+  /// The choices as a command would use them now: the stored fonts and
+  /// folder, and the quote style, engine and variants of the controls.
+  GenerationSettings CurrentSettings() const;
   const render::LogFont& mainFont() const { return mainFont_; }
   const render::LogFont& symbolFont() const { return symbolFont_; }
   const common::Path& gameFolder() const { return gameFolder_; }
@@ -68,8 +72,23 @@ class MainDialog {
 
   bool IsChecked(int id) const;
   void ShowMessage(MessageIcon icon, std::string_view text);
+  void ShowGameFolder();
+
+  // The messages of the core operations, owned by this dialog.
+  class Messages final : public MessageSink {
+   public:
+    explicit Messages(MainDialog& dialog) : dialog_(dialog) {}
+    void ShowMessage(MessageIcon icon, std::string_view text) override {
+      dialog_.ShowMessage(icon, text);
+    }
+
+   private:
+    MainDialog& dialog_;
+  };
 
   DialogServices& services_;
+  Messages messages_{*this};
+  common::RealFileSystem fileSystem_;
   HWND dialog_ = nullptr;
   HWND preview_ = nullptr;
   render::LogFont mainFont_;

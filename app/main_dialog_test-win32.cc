@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "app/dialog_test_util-win32.h"
@@ -20,36 +21,7 @@ using test::FakeDialogServices;
 using test::ItemText;
 using test::PickedFont;
 
-class MainDialogTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    window_ = dialog_.CreateModeless(::GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(window_, nullptr) << ::GetLastError();
-    ::ShowWindow(window_, SW_SHOW);
-    ::SetForegroundWindow(window_);
-    test::PumpMessages(window_);
-  }
-  void TearDown() override {
-    if (window_) ::DestroyWindow(window_);
-    test::PumpMessages(nullptr);
-  }
-
-  HWND Item(int id) const { return ::GetDlgItem(window_, id); }
-  std::wstring Text(int id) const { return ItemText(window_, id); }
-  bool Checked(int id) const {
-    return ::IsDlgButtonChecked(window_, id) == BST_CHECKED;
-  }
-  // Presses a push button the way a click does: the button itself sends
-  // WM_COMMAND with BN_CLICKED to the dialog.
-  void Click(int id) {
-    ::SendMessageW(Item(id), BM_CLICK, 0, 0);
-    test::PumpMessages(window_);
-  }
-
-  FakeDialogServices services_;
-  MainDialog dialog_{services_};
-  HWND window_ = nullptr;
-};
+using MainDialogTest = test::DialogTest;
 
 TEST_F(MainDialogTest, StartsWithDefaultsAndEmptyChoices) {
   EXPECT_EQ(test::WindowText(window_), L"Karstel 20220616");
@@ -319,6 +291,24 @@ TEST_F(MainDialogTest, DropDownOffersTheMenuWithOpenFolderGrayed) {
   ASSERT_NE(shown, nullptr);
   EXPECT_NE(openState & MF_GRAYED, 0u);
   EXPECT_EQ(chooseState & (MF_GRAYED | MF_DISABLED), 0u);
+}
+
+TEST_F(MainDialogTest, CommandsReadQuoteStyleEngineAndVariantsFromControls) {
+  GenerationSettings defaults = dialog_.CurrentSettings();
+  EXPECT_EQ(defaults.quoteStyle, QuoteStyle::CornerBrackets);
+  EXPECT_EQ(defaults.renderEngine, render::RenderEngine::DirectWrite);
+  EXPECT_EQ(defaults.episodes,
+            (std::set<Episode>{Episode::IV, Episode::TBoGT, Episode::TLAD}));
+  Click(IDC_CURLY_QUOTES);
+  Click(IDC_GDIPLUS);
+  Click(IDC_EPISODE_IV);
+  GenerationSettings changed = dialog_.CurrentSettings();
+  EXPECT_FALSE(Checked(IDC_CORNER_BRACKETS));
+  EXPECT_FALSE(Checked(IDC_DIRECTWRITE));
+  EXPECT_EQ(changed.quoteStyle, QuoteStyle::CurlyQuotes);
+  EXPECT_EQ(changed.renderEngine, render::RenderEngine::GdiPlus);
+  EXPECT_EQ(changed.episodes,
+            (std::set<Episode>{Episode::TBoGT, Episode::TLAD}));
 }
 
 TEST_F(MainDialogTest, OpenFolderCommandWithoutAFolderDoesNothing) {
