@@ -32,7 +32,8 @@ for _ in $(seq 1 120); do
   window=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null |
     head -n 1) || true
   [ -n "$window" ] && break
-  kill -0 "$program" 2>/dev/null || fail "Karstel.exe ended before its dialog appeared"
+  kill -0 "$program" 2>/dev/null ||
+    fail "Karstel.exe ended before its dialog appeared"
   sleep 0.5
 done
 if [ -z "$window" ]; then
