@@ -21,12 +21,13 @@ CharacterTable ReadTableOf(common::FileSystem& fs,
 
 void PatchEpisode(common::FileSystem& fs, const common::Path& gameFolder,
                   Episode episode, const texture::CompressedImage& image,
-                  resource::DeflatedBlockCache& cache) {
+                  resource::DeflatedBlockCache& cache, bool straightforward) {
   common::Path destination = AppendPath(gameFolder, FontsWtdPath(episode));
   std::filesystem::create_directories(destination.parent_path());
   common::Path source = AppendPath(gameFolder, FontsWtdPath(episode));
   resource::SaveOptions options;
   options.cache = &cache;
+  options.straightforward = straightforward;
   resource::PatchFontsWtd(fs, source, destination, image, options);
 }
 
@@ -45,7 +46,8 @@ void RunPipeline(const GenerationServices& services,
     if (!settings.episodes.contains(episode)) continue;
     std::string stage = "写入 " + std::string(EpisodeName(episode));
     TimeStage(services.onStage, stage, [&] {
-      PatchEpisode(services.fs, settings.gameFolder, episode, image, cache);
+      PatchEpisode(services.fs, settings.gameFolder, episode, image, cache,
+                   services.straightforwardWriter);
     });
   }
 }
