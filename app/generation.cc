@@ -1,6 +1,13 @@
 #include "app/generation.h"
 
+#include <atomic>
+#include <exception>
 #include <filesystem>
+#include <future>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
 
 #include "app/character_table.h"
 #include "app/game_folder.h"
@@ -19,33 +26,107 @@ CharacterTable ReadTableOf(common::FileSystem& fs,
   return ReadCharacterTable(*file);
 }
 
-void PatchEpisode(common::FileSystem& fs, const common::Path& gameFolder,
-                  Episode episode, const texture::CompressedImage& image,
-                  resource::DeflatedBlockCache& cache) {
-  common::Path destination = AppendPath(gameFolder, FontsWtdPath(episode));
-  std::filesystem::create_directories(destination.parent_path());
-  common::Path source = AppendPath(gameFolder, FontsWtdPath(episode));
-  resource::SaveOptions options;
-  options.cache = &cache;
-  resource::PatchFontsWtd(fs, source, destination, image, options);
+common::Path WtdPath(const common::Path& gameFolder, Episode episode) {
+  return AppendPath(gameFolder, FontsWtdPath(episode));
 }
+
+// One variant's file, loaded, edited and laid out, with everything but the
+// font texture already compressed; or why that failed.
+struct PreparedVariant {
+  std::unique_ptr<resource::FontPatch> patch;
+  std::exception_ptr failure;
+};
+
+// Prepares the chosen variants' files one after another on a worker thread
+// while the atlas is drawn (which keeps only one core busy), handing each
+// over in processing order. A failure is kept and raised when its variant's
+// turn comes, so the variants before it are still patched.
+class VariantPreparer {
+ public:
+  VariantPreparer(common::FileSystem& fs, const common::Path& gameFolder,
+                  std::vector<Episode> episodes)
+      : promises_(episodes.size()) {
+    for (auto& promise : promises_) futures_.push_back(promise.get_future());
+    worker_ = std::thread([this, &fs, gameFolder, episodes] {
+      for (std::size_t i = 0; i < episodes.size(); ++i) {
+        PreparedVariant prepared;
+        if (!stop_) {
+          try {
+            resource::ResourceFile file;
+            {
+              auto source = fs.OpenForRead(WtdPath(gameFolder, episodes[i]));
+              file = resource::LoadResource(*source);
+            }
+            prepared.patch =
+                std::make_unique<resource::FontPatch>(std::move(file));
+            prepared.patch->ApplyPending();
+            prepared.patch->PrepareStream();
+          } catch (...) {
+            prepared.failure = std::current_exception();
+          }
+        }
+        promises_[i].set_value(std::move(prepared));
+      }
+    });
+  }
+  ~VariantPreparer() {
+    stop_ = true;
+    worker_.join();
+  }
+  VariantPreparer(const VariantPreparer&) = delete;
+  VariantPreparer& operator=(const VariantPreparer&) = delete;
+
+  /// Waits for the i-th variant; rethrows the failure of its preparation.
+  std::unique_ptr<resource::FontPatch> Take(std::size_t i) {
+    PreparedVariant prepared = futures_[i].get();
+    if (prepared.failure) std::rethrow_exception(prepared.failure);
+    return std::move(prepared.patch);
+  }
+
+ private:
+  std::vector<std::promise<PreparedVariant>> promises_;
+  std::vector<std::future<PreparedVariant>> futures_;
+  std::atomic<bool> stop_{false};
+  std::thread worker_;
+};
 
 void RunPipeline(const GenerationServices& services,
                  const GenerationSettings& settings) {
   CharacterTable table = TimeStage(services.onStage, "读取字符表", [&] {
     return ReadTableOf(services.fs, settings.gameFolder);
   });
+  std::vector<Episode> chosen;
+  for (Episode episode : kEpisodeOrder)
+    if (settings.episodes.contains(episode)) chosen.push_back(episode);
+  // Files are opened only once the table has been read.
+  std::optional<VariantPreparer> preparer;
+  if (!services.straightforwardWriter)
+    preparer.emplace(services.fs, settings.gameFolder, chosen);
+
   texture::CompressedImage image = services.buildAtlas(
       render::GlyphFonts{settings.mainFont, settings.symbolFont},
       settings.renderEngine, settings.quoteStyle == QuoteStyle::CurlyQuotes,
       table);
   // The variants store the same texture: it is deflated once.
   resource::DeflatedBlockCache cache(image);
-  for (Episode episode : kEpisodeOrder) {
-    if (!settings.episodes.contains(episode)) continue;
-    std::string stage = "写入 " + std::string(EpisodeName(episode));
+  resource::SaveOptions options;
+  options.cache = &cache;
+  options.straightforward = services.straightforwardWriter;
+  for (std::size_t i = 0; i < chosen.size(); ++i) {
+    std::string stage = "写入 " + std::string(EpisodeName(chosen[i]));
     TimeStage(services.onStage, stage, [&] {
-      PatchEpisode(services.fs, settings.gameFolder, episode, image, cache);
+      common::Path destination = WtdPath(settings.gameFolder, chosen[i]);
+      std::filesystem::create_directories(destination.parent_path());
+      if (!preparer) {
+        resource::PatchFontsWtd(services.fs, destination, destination, image,
+                                options);
+        return;
+      }
+      std::unique_ptr<resource::FontPatch> patch = preparer->Take(i);
+      patch->SetPixels(image);
+      common::WriteFileAtomically(
+          services.fs, destination,
+          [&](common::OutputFile& out) { patch->Write(out, options); });
     });
   }
 }

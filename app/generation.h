@@ -44,6 +44,9 @@ struct GenerationServices {
   MessageSink& messages;
   AtlasBuilder buildAtlas;
   StageObserver onStage;  ///< may be empty
+  /// Write each file with the plain one-stream writer and no shared deflate
+  /// of the texture: the reference the benchmark compares against.
+  bool straightforwardWriter = false;
 };
 
 /// render::BuildGlyphAtlas as an AtlasBuilder.

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "app/game_folder.h"
 #include "app/test_util.h"
 #include "common/hresult.h"
 #include "common/result.h"
+#include "resource/resource_file.h"
 #include "testing/temp_dir.h"
 
 namespace app {
@@ -269,6 +273,56 @@ TEST_F(GenerationTest, ReportsEachStage) {
             GenerationOutcome::Generated);
   EXPECT_EQ(stages,
             (std::vector<std::string>{"读取字符表", "写入 IV", "写入 TLAD"}));
+}
+
+// The fast writer (prepared files, one shared deflate of the texture, both
+// cores) must give files that expand exactly as the plain writer's do.
+TEST_F(GenerationTest, FastWriterExpandsAsThePlainWriter) {
+  test::MakeGameFolder(dir_.path());
+  std::vector<Bytes> original = AllWtd();
+  auto expansions = [&](bool straightforward) {
+    for (std::size_t i = 0; i < 3; ++i)
+      test::WriteBytes(Wtd(kEpisodeOrder[i]), original[i]);
+    GenerationServices services{
+        recording_, messages_,
+        [](const render::GlyphFonts&, render::RenderEngine, bool,
+           std::u16string_view) { return test::PatternAtlas(3); }};
+    services.straightforwardWriter = straightforward;
+    EXPECT_EQ(GenerateFontTexture(services, settings_),
+              GenerationOutcome::Generated);
+    std::vector<Bytes> bodies;
+    for (Episode episode : kEpisodeOrder) {
+      common::RealFileSystem fs;
+      auto in = fs.OpenForRead(Wtd(episode));
+      resource::ResourceFile file = resource::LoadResource(*in);
+      bodies.emplace_back(file.body.data(),
+                          file.body.data() + file.body.size());
+    }
+    return bodies;
+  };
+  std::vector<Bytes> plain = expansions(true);
+  std::vector<Bytes> fast = expansions(false);
+  ASSERT_EQ(fast.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i)
+    EXPECT_TRUE(fast[i] == plain[i]) << EpisodeName(kEpisodeOrder[i]);
+
+#if !defined(_WIN32)
+  // An independent inflater agrees: Python's zlib, Adler-32 included.
+  if (std::system("/usr/bin/python3 -c 'import zlib' >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "no /usr/bin/python3";
+  for (std::size_t i = 0; i < 3; ++i) {
+    common::Path out = dir_.path() / "python.bin";
+    std::string command =
+        "/usr/bin/python3 -c \"import sys, zlib; "
+        "d = open(sys.argv[1], 'rb').read(); "
+        "open(sys.argv[2], 'wb').write(zlib.decompress(d[12:]))\" '" +
+        Wtd(kEpisodeOrder[i]).string() + "' '" + out.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    Bytes python = test::ReadBytes(out);
+    ASSERT_LE(python.size(), fast[i].size());
+    EXPECT_TRUE(std::equal(python.begin(), python.end(), fast[i].begin()));
+  }
+#endif
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -108,25 +109,25 @@ class RecordingFileSystem final : public common::FileSystem {
   explicit RecordingFileSystem(common::FileSystem& inner) : inner_(inner) {}
   std::unique_ptr<common::InputFile> OpenForRead(
       const common::Path& path) override {
-    log.push_back("read " + path.generic_string());
+    Record("read " + path.generic_string());
     return inner_.OpenForRead(path);
   }
   std::unique_ptr<common::OutputFile> CreateForWrite(
       const common::Path& path) override {
-    log.push_back("create " + path.generic_string());
+    Record("create " + path.generic_string());
     return inner_.CreateForWrite(path);
   }
   void ReplaceFile(const common::Path& from, const common::Path& to) override {
-    log.push_back("replace " + from.generic_string() + " " +
-                  to.generic_string());
+    Record("replace " + from.generic_string() + " " + to.generic_string());
     inner_.ReplaceFile(from, to);
   }
   void RemoveFile(const common::Path& path) noexcept override {
-    log.push_back("remove " + path.generic_string());
+    Record("remove " + path.generic_string());
     inner_.RemoveFile(path);
   }
   /// The log lines that start with `operation` ("read ", "create ", ...).
   std::vector<std::string> Lines(std::string_view operation) const {
+    std::lock_guard lock(mutex_);
     std::vector<std::string> lines;
     for (const auto& line : log)
       if (line.starts_with(operation)) lines.push_back(line);
@@ -135,6 +136,12 @@ class RecordingFileSystem final : public common::FileSystem {
   std::vector<std::string> log;
 
  private:
+  // The generation reads the next variant's file while it writes this one.
+  void Record(std::string line) {
+    std::lock_guard lock(mutex_);
+    log.push_back(std::move(line));
+  }
+  mutable std::mutex mutex_;
   common::FileSystem& inner_;
 };
 

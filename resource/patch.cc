@@ -63,6 +63,35 @@ void FontPatch::Apply(const texture::CompressedImage& image) {
   // fewer bytes than that.
   THROW_HR_IF(common::kEInvalidArg,
               image.memory() == nullptr || image.byteSize() < kAtlasBytes);
+  ApplyPixels(image.memory(), kAtlasBytes);
+}
+
+void FontPatch::ApplyPending() {
+  // A stand-in address that nothing reads: gathering and layout look at
+  // sizes only, and Write refuses to run until SetPixels replaced it.
+  pendingPixels_ = reinterpret_cast<const std::byte*>(&pendingPixels_);
+  ApplyPixels(pendingPixels_, kAtlasBytes);
+}
+
+void FontPatch::SetPixels(const texture::CompressedImage& image) {
+  THROW_HR_IF(common::kEInvalidArg,
+              image.memory() == nullptr || image.byteSize() < kAtlasBytes);
+  bool replaced = false;
+  for (ResourceBlock& block : blocks_.physicalBlocks) {
+    if (pendingPixels_ && block.data == pendingPixels_) {
+      block.data = image.memory();
+      replaced = true;
+    }
+  }
+  THROW_HR_IF(common::kEInvalidArg, !replaced);
+  pendingPixels_ = nullptr;
+}
+
+void FontPatch::PrepareStream() {
+  parts_ = DeflateAroundLargeBlock(blocks_, false);
+}
+
+void FontPatch::ApplyPixels(const std::byte* pixels, std::size_t size) {
   THROW_HR_IF(common::kEInvalidArg, context_.virtualSize() < kRootSize);
   std::byte* root = context_.virtualBase();
   std::byte* keysField = root + kRootKeysOffset;
@@ -94,8 +123,7 @@ void FontPatch::Apply(const texture::CompressedImage& image) {
   record_[kRecordMipLevelsOffset] = std::byte{1};
   Write32(record_.data() + kRecordWord64Offset, 0);
   Write32(record_.data() + kRecordWord68Offset, 0);
-  context_.SetExternal(record_.data() + kRecordPixelsOffset, image.memory(),
-                       kAtlasBytes);
+  context_.SetExternal(record_.data() + kRecordPixelsOffset, pixels, size);
 
   const std::uint32_t key = HashKey("font_chs");
   const std::byte* keys = context_.ResolveBlock(
@@ -123,7 +151,11 @@ void FontPatch::Apply(const texture::CompressedImage& image) {
 
 void FontPatch::Write(common::OutputFile& out,
                       const SaveOptions& options) const {
-  SaveResource(out, file_.header, layoutFlags_, blocks_, options);
+  // The stand-in for pixels still to come must never be written.
+  THROW_HR_IF(common::kEInvalidArg, pendingPixels_ != nullptr);
+  SaveOptions withParts = options;
+  if (parts_ && !options.straightforward) withParts.parts = &*parts_;
+  SaveResource(out, file_.header, layoutFlags_, blocks_, withParts);
 }
 
 void PatchFontsWtd(common::FileSystem& fs, const common::Path& sourcePath,

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "common/file_system.h"
@@ -27,6 +28,15 @@ class FontPatch {
   /// (which must outlive the patch), then gathers every reachable block and
   /// lays the resource out again.
   void Apply(const texture::CompressedImage& image);
+  /// Like Apply, for a font texture that is still being made: the layout
+  /// depends only on its size. SetPixels must supply it before Write.
+  void ApplyPending();
+  /// The pixels of the texture that ApplyPending left open.
+  void SetPixels(const texture::CompressedImage& image);
+  /// Compresses everything but the font texture now (one core), so that
+  /// writing later only adds the texture.
+  void PrepareStream();
+
   /// Writes the laid-out resource.
   void Write(common::OutputFile& out, const SaveOptions& options = {}) const;
 
@@ -39,8 +49,12 @@ class FontPatch {
   std::array<std::byte, 80> record_{};
   std::vector<std::byte> newKeys_;
   std::vector<std::byte> newTextures_;
+  void ApplyPixels(const std::byte* pixels, std::size_t size);
+
   BlockList blocks_;
   std::uint32_t layoutFlags_ = 0;
+  const std::byte* pendingPixels_ = nullptr;
+  std::optional<DeflatedParts> parts_;
 };
 
 /// Loads sourcePath, inserts or replaces the texture keyed by "font_chs"

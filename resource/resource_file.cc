@@ -163,46 +163,32 @@ std::uint32_t Adler(std::uint32_t adler, std::span<const std::byte> data) {
               static_cast<uInt>(data.size())));
 }
 
+void CheckParts(const DeflatedParts& parts, const BlockList& blocks);
+
 // The fast writer. The stream is cut in up to three raw deflate runs: what
 // comes before the large block (ended with a full flush, so nothing after it
 // refers back), the large block itself (which therefore compresses the same
-// in every file and can come from the cache), and the rest. Each run is
-// compressed on all cores; the zlib header and the Adler-32 trailer are
-// written here, the checksum carried across runs with adler32_combine.
+// in every file and can come from the cache), and the rest (compressed
+// without the large block as history, so that it too can be prepared before
+// the large block's bytes exist). Each run is compressed on all cores; the
+// zlib header and the Adler-32 trailer are written here, the checksum
+// carried across runs with adler32_combine.
 void SaveFast(common::OutputFile& file, const BlockList& blocks,
               const SaveOptions& options) {
-  const auto& physical = blocks.physicalBlocks;
-  std::size_t largeIndex = physical.size();
-  for (std::size_t i = 0; i < physical.size(); ++i) {
-    if (physical[i].size >= kLargeBlockBytes &&
-        (largeIndex == physical.size() ||
-         physical[i].size > physical[largeIndex].size))
-      largeIndex = i;
+  DeflatedParts own;
+  const DeflatedParts* parts = options.parts;
+  if (parts) {
+    CheckParts(*parts, blocks);
+  } else {
+    own = DeflateAroundLargeBlock(blocks, options.parallel);
+    parts = &own;
   }
-  const bool hasLarge = largeIndex < physical.size();
-
-  std::vector<std::byte> before;
-  std::uint32_t total = 0;
-  for (const ResourceBlock& block : blocks.virtualBlocks) {
-    AppendBlock(before, block);
-    total += block.size + PaddingTo16(block.size);
-  }
-  if (total < kVirtualSegmentBytes)
-    before.insert(before.end(), kVirtualSegmentBytes - total, kFill);
-  std::size_t i = 0;
-  for (; i < physical.size() && (!hasLarge || i < largeIndex); ++i)
-    AppendBlock(before, physical[i]);
-
   const std::byte zlibHeader[2] = {std::byte{0x78}, std::byte{0xDA}};
   common::WriteExactly(file, zlibHeader);
-  std::uint32_t adler = 1;  // the initial Adler-32
-  adler = Adler(adler, before);
-  common::WriteExactly(
-      file,
-      DeflateRaw(before, {}, hasLarge ? DeflateEnd::Full : DeflateEnd::Final,
-                 options.parallel));
-  if (hasLarge) {
-    const ResourceBlock& large = physical[largeIndex];
+  common::WriteExactly(file, parts->before);
+  std::uint32_t adler = parts->adlerBefore;
+  if (parts->largeIndex < blocks.physicalBlocks.size()) {
+    const ResourceBlock& large = blocks.physicalBlocks[parts->largeIndex];
     std::span<const std::byte> data(large.data, large.size);
     const DeflatedBlockCache::Entry* cached =
         options.cache ? options.cache->Find(large.data, large.size) : nullptr;
@@ -222,19 +208,68 @@ void SaveFast(common::OutputFile& file, const BlockList& blocks,
     common::WriteExactly(file, cached->compressed);
     adler = static_cast<std::uint32_t>(adler32_combine(
         adler, cached->adler, static_cast<z_off_t>(large.size)));
-
-    std::vector<std::byte> after(PaddingTo16(large.size), kFill);
-    for (++i; i < physical.size(); ++i) AppendBlock(after, physical[i]);
-    common::WriteExactly(
-        file, DeflateRaw(after, data, DeflateEnd::Final, options.parallel));
-    adler = Adler(adler, after);
+    common::WriteExactly(file, parts->after);
+    adler = static_cast<std::uint32_t>(adler32_combine(
+        adler, parts->adlerAfter, static_cast<z_off_t>(parts->afterBytes)));
   }
   const std::byte trailer[4] = {std::byte(adler >> 24), std::byte(adler >> 16),
                                 std::byte(adler >> 8), std::byte(adler)};
   common::WriteExactly(file, trailer);
 }
 
+std::size_t LargeBlockIndex(const BlockList& blocks) {
+  const auto& physical = blocks.physicalBlocks;
+  std::size_t largeIndex = physical.size();
+  for (std::size_t i = 0; i < physical.size(); ++i) {
+    if (physical[i].size >= kLargeBlockBytes &&
+        (largeIndex == physical.size() ||
+         physical[i].size > physical[largeIndex].size))
+      largeIndex = i;
+  }
+  return largeIndex;
+}
+
+// Parts prepared for another block list would write a wrong file.
+void CheckParts(const DeflatedParts& parts, const BlockList& blocks) {
+  std::size_t large = LargeBlockIndex(blocks);
+  THROW_HR_IF(common::kEInvalidArg,
+              parts.largeIndex != large ||
+                  (large < blocks.physicalBlocks.size() &&
+                   parts.largeSize != blocks.physicalBlocks[large].size));
+}
+
 }  // namespace
+
+DeflatedParts DeflateAroundLargeBlock(const BlockList& blocks, bool parallel) {
+  const auto& physical = blocks.physicalBlocks;
+  DeflatedParts parts;
+  parts.largeIndex = LargeBlockIndex(blocks);
+  const bool hasLarge = parts.largeIndex < physical.size();
+  if (hasLarge) parts.largeSize = physical[parts.largeIndex].size;
+
+  std::vector<std::byte> before;
+  std::uint32_t total = 0;
+  for (const ResourceBlock& block : blocks.virtualBlocks) {
+    AppendBlock(before, block);
+    total += block.size + PaddingTo16(block.size);
+  }
+  if (total < kVirtualSegmentBytes)
+    before.insert(before.end(), kVirtualSegmentBytes - total, kFill);
+  std::size_t i = 0;
+  for (; i < physical.size() && (!hasLarge || i < parts.largeIndex); ++i)
+    AppendBlock(before, physical[i]);
+  parts.adlerBefore = Adler(1, before);
+  parts.before = DeflateRaw(
+      before, {}, hasLarge ? DeflateEnd::Full : DeflateEnd::Final, parallel);
+  if (hasLarge) {
+    std::vector<std::byte> after(PaddingTo16(parts.largeSize), kFill);
+    for (++i; i < physical.size(); ++i) AppendBlock(after, physical[i]);
+    parts.adlerAfter = Adler(1, after);
+    parts.afterBytes = after.size();
+    parts.after = DeflateRaw(after, {}, DeflateEnd::Final, parallel);
+  }
+  return parts;
+}
 
 void SaveResource(common::OutputFile& file, const RscHeader& header,
                   std::uint32_t layoutFlags, const BlockList& blocks,

@@ -84,6 +84,19 @@ ResourceFile LoadResource(common::InputFile& file);
 
 class DeflatedBlockCache;
 
+/// The compressed runs of a file's stream around its large block: what
+/// comes before it and what comes after it. They depend on the other blocks
+/// only, so they can be prepared while the large block is still being made.
+struct DeflatedParts {
+  std::size_t largeIndex = 0;  ///< physical block index; past the end: none
+  std::uint32_t largeSize = 0;
+  std::vector<std::byte> before;  ///< raw deflate, ends with a full flush
+  std::vector<std::byte> after;   ///< raw deflate, ends the stream
+  std::uint32_t adlerBefore = 1;
+  std::uint32_t adlerAfter = 1;
+  std::size_t afterBytes = 0;  ///< expanded length of `after`
+};
+
 struct SaveOptions {
   /// Compressed large blocks kept across the files of one generation.
   DeflatedBlockCache* cache = nullptr;
@@ -92,6 +105,9 @@ struct SaveOptions {
   /// One zlib stream fed in order, as simple as it gets: the reference that
   /// the fast writer is measured and tested against.
   bool straightforward = false;
+  /// Runs prepared by DeflateAroundLargeBlock for these very blocks, or
+  /// none to compress them here.
+  const DeflatedParts* parts = nullptr;
 };
 
 /// Writes header and blocks as a level-9 zlib stream. The written flags are
@@ -103,6 +119,10 @@ struct SaveOptions {
 void SaveResource(common::OutputFile& file, const RscHeader& header,
                   std::uint32_t layoutFlags, const BlockList& blocks,
                   const SaveOptions& options = {});
+
+/// Compresses the runs around the large block (the largest physical block
+/// of at least kLargeBlockBytes), for SaveOptions::parts.
+DeflatedParts DeflateAroundLargeBlock(const BlockList& blocks, bool parallel);
 
 /// A physical block at least this large is deflated on its own, so that its
 /// compressed form can be reused.
