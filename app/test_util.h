@@ -20,6 +20,7 @@
 #include "resource/resource_pointer.h"
 #include "resource/sample_wtd.h"
 #include "resource/texture_dictionary.h"
+#include "testing/code_of.h"
 #include "texture/image.h"
 
 namespace app::test {
@@ -145,15 +146,6 @@ class RecordingFileSystem final : public common::FileSystem {
   common::FileSystem& inner_;
 };
 
-/// The HRESULT a call throws, or 0.
-template <typename F>
-HRESULT CodeOf(F&& call) {
-  try {
-    call();
-  } catch (const common::ResultException& e) {
-    return e.GetErrorCode();
-  }
-  return 0;
-}
+using testutil::CodeOf;
 
 }  // namespace app::test

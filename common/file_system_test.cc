@@ -7,6 +7,7 @@
 
 #include "common/memory_file_system.h"
 #include "common/result.h"
+#include "testing/code_of.h"
 #include "testing/temp_dir.h"
 
 namespace common {
@@ -18,14 +19,7 @@ std::vector<std::byte> Bytes(std::string_view text) {
   return out;
 }
 
-HRESULT CodeOf(auto&& call) {
-  try {
-    call();
-  } catch (const ResultException& e) {
-    return e.GetErrorCode();
-  }
-  return kSOk;
-}
+using testutil::CodeOf;
 
 TEST(RealFileSystemTest, ReportsWin32CodesForOsFailures) {
   testutil::TempDir dir;

@@ -12,6 +12,7 @@
 #include "common/memory_file_system.h"
 #include "common/result.h"
 #include "resource/resource_file.h"
+#include "testing/code_of.h"
 
 namespace resource::test {
 
@@ -50,16 +51,7 @@ inline ResourceFile LoadBytes(const Bytes& bytes) {
   return LoadResource(*fs.OpenForRead("f"));
 }
 
-/// The HRESULT a call throws, or 0.
-template <typename F>
-HRESULT CodeOf(F&& call) {
-  try {
-    call();
-  } catch (const common::ResultException& e) {
-    return e.GetErrorCode();
-  }
-  return 0;
-}
+using testutil::CodeOf;
 
 inline Bytes Filled(std::size_t n, std::uint8_t value) {
   return Bytes(n, std::byte{value});
