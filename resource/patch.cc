@@ -88,7 +88,14 @@ void FontPatch::SetPixels(const texture::CompressedImage& image) {
 }
 
 void FontPatch::PrepareStream() {
-  parts_ = DeflateAroundLargeBlock(blocks_, false);
+  // Keep the font texture apart whatever else the file holds: its bytes may
+  // not exist yet, and a texture of another mod can be just as large.
+  const std::byte* fontSlot = record_.data() + kRecordPixelsOffset;
+  const auto& physical = blocks_.physicalBlocks;
+  std::size_t font = 0;
+  while (font < physical.size() && physical[font].slot != fontSlot) ++font;
+  THROW_HR_IF(common::kEFail, font == physical.size());
+  parts_ = DeflateAroundLargeBlock(blocks_, font, false);
 }
 
 void FontPatch::ApplyPixels(const std::byte* pixels, std::size_t size) {

@@ -356,6 +356,36 @@ TEST(PatchOnDiskTest, RewritesTheFileInPlace) {
 namespace resource {
 namespace {
 
+// The generation prepares each file before the atlas exists. Another
+// texture as large as the font texture (one that sorts before it) or
+// larger (an HD mod's) must not be taken for it.
+TEST(PreparedPatchTest, KeepsTheFontTextureApartFromLargeOtherTextures) {
+  const SampleTexture large[] = {
+      {"pack:/font_hd.dds", 4096, 4096, kFormatDxt5, 1},
+      {"pack:/font_hd.dds", 4096, 1040, kFormatA8R8G8B8, 1}};
+  ASSERT_LT(HashKey("font_hd"), HashKey("font_chs"));
+  for (const SampleTexture& other : large) {
+    SampleWtdOptions options = ThreeTextures();
+    options.textures.push_back(other);
+    SortByKey(options.textures);
+    Bytes original = BuildSampleWtd(options);
+
+    FontPatch patch(LoadBytes(original));
+    patch.ApplyPending();
+    patch.PrepareStream();
+    patch.SetPixels(Atlas());
+    common::MemoryFileSystem fs;
+    patch.Write(*fs.CreateForWrite("fonts.wtd"));
+
+    EXPECT_EQ(InflateBody(fs.Get("fonts.wtd")), InflateBody(Patched(original)))
+        << other.width << "x" << other.height;
+    Written written(fs.Get("fonts.wtd"));
+    const TextureEntry* font = written.Find(kFontChsName);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(std::memcmp(font->pixels, Atlas().memory(), font->pixelBytes), 0);
+  }
+}
+
 TEST(PatchFontsWtdTest, VariantsShareOneDeflatedTexture) {
   common::MemoryFileSystem fs;
   SampleWtdOptions options = ThreeTextures();

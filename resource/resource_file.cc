@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <span>
@@ -180,7 +181,8 @@ void SaveFast(common::OutputFile& file, const BlockList& blocks,
   if (parts) {
     CheckParts(*parts, blocks);
   } else {
-    own = DeflateAroundLargeBlock(blocks, options.parallel);
+    own = DeflateAroundLargeBlock(
+        blocks, LargeBlockIndex(blocks, options.cache), options.parallel);
     parts = &own;
   }
   const std::byte zlibHeader[2] = {std::byte{0x78}, std::byte{0xDA}};
@@ -217,8 +219,27 @@ void SaveFast(common::OutputFile& file, const BlockList& blocks,
   common::WriteExactly(file, trailer);
 }
 
-std::size_t LargeBlockIndex(const BlockList& blocks) {
+// Parts prepared for another block list would write a wrong file: the
+// block kept apart must be the same block, not merely one of the same size
+// at the same index.
+void CheckParts(const DeflatedParts& parts, const BlockList& blocks) {
   const auto& physical = blocks.physicalBlocks;
+  THROW_HR_IF(common::kEInvalidArg, parts.physicalCount != physical.size());
+  if (parts.largeIndex >= physical.size()) return;
+  const ResourceBlock& large = physical[parts.largeIndex];
+  THROW_HR_IF(common::kEInvalidArg,
+              large.slot != parts.largeSlot || large.size != parts.largeSize);
+}
+
+}  // namespace
+
+std::size_t LargeBlockIndex(const BlockList& blocks,
+                            const DeflatedBlockCache* cache) {
+  const auto& physical = blocks.physicalBlocks;
+  if (cache) {
+    for (std::size_t i = 0; i < physical.size(); ++i)
+      if (cache->Covers(physical[i].data, physical[i].size)) return i;
+  }
   std::size_t largeIndex = physical.size();
   for (std::size_t i = 0; i < physical.size(); ++i) {
     if (physical[i].size >= kLargeBlockBytes &&
@@ -229,23 +250,17 @@ std::size_t LargeBlockIndex(const BlockList& blocks) {
   return largeIndex;
 }
 
-// Parts prepared for another block list would write a wrong file.
-void CheckParts(const DeflatedParts& parts, const BlockList& blocks) {
-  std::size_t large = LargeBlockIndex(blocks);
-  THROW_HR_IF(common::kEInvalidArg,
-              parts.largeIndex != large ||
-                  (large < blocks.physicalBlocks.size() &&
-                   parts.largeSize != blocks.physicalBlocks[large].size));
-}
-
-}  // namespace
-
-DeflatedParts DeflateAroundLargeBlock(const BlockList& blocks, bool parallel) {
+DeflatedParts DeflateAroundLargeBlock(const BlockList& blocks,
+                                      std::size_t largeIndex, bool parallel) {
   const auto& physical = blocks.physicalBlocks;
   DeflatedParts parts;
-  parts.largeIndex = LargeBlockIndex(blocks);
+  parts.physicalCount = physical.size();
+  parts.largeIndex = std::min(largeIndex, physical.size());
   const bool hasLarge = parts.largeIndex < physical.size();
-  if (hasLarge) parts.largeSize = physical[parts.largeIndex].size;
+  if (hasLarge) {
+    parts.largeSize = physical[parts.largeIndex].size;
+    parts.largeSlot = physical[parts.largeIndex].slot;
+  }
 
   std::vector<std::byte> before;
   std::uint32_t total = 0;

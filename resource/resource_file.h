@@ -90,6 +90,11 @@ class DeflatedBlockCache;
 struct DeflatedParts {
   std::size_t largeIndex = 0;  ///< physical block index; past the end: none
   std::uint32_t largeSize = 0;
+  /// Who the large block is: its pointer slot, and how many physical blocks
+  /// there were. Parts are only ever used for the very block they were cut
+  /// around; an index and a size alone could match another texture.
+  const std::byte* largeSlot = nullptr;
+  std::size_t physicalCount = 0;
   std::vector<std::byte> before;  ///< raw deflate, ends with a full flush
   std::vector<std::byte> after;   ///< raw deflate, ends the stream
   std::uint32_t adlerBefore = 1;
@@ -120,9 +125,16 @@ void SaveResource(common::OutputFile& file, const RscHeader& header,
                   std::uint32_t layoutFlags, const BlockList& blocks,
                   const SaveOptions& options = {});
 
-/// Compresses the runs around the large block (the largest physical block
-/// of at least kLargeBlockBytes), for SaveOptions::parts.
-DeflatedParts DeflateAroundLargeBlock(const BlockList& blocks, bool parallel);
+/// Compresses the runs around physical block `largeIndex` (past the end:
+/// none, the whole stream is one run), for SaveOptions::parts.
+DeflatedParts DeflateAroundLargeBlock(const BlockList& blocks,
+                                      std::size_t largeIndex, bool parallel);
+
+/// The physical block the fast writer keeps apart when it has no prepared
+/// parts: the block `cache` serves, if any, else the largest of at least
+/// kLargeBlockBytes; past the end when there is none.
+std::size_t LargeBlockIndex(const BlockList& blocks,
+                            const DeflatedBlockCache* cache = nullptr);
 
 /// A physical block at least this large is deflated on its own, so that its
 /// compressed form can be reused.
