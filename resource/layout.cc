@@ -35,6 +35,26 @@ void SortLargestFirst(std::vector<ResourceBlock>::iterator first,
                    });
 }
 
+// The layout rewrites pointer slots inside gathered blocks and writes each
+// block on its own, so two blocks that share bytes would carry each other's
+// rewritten pointers (a name running into a record changes that record's
+// texture in the written file). The same block reached twice, such as a
+// name two records share, is fine: it is written twice, unchanged.
+void RefuseOverlaps(const std::vector<ResourceBlock>& blocks) {
+  std::vector<std::pair<std::uintptr_t, std::uint32_t>> ranges;
+  ranges.reserve(blocks.size());
+  for (const ResourceBlock& block : blocks)
+    if (block.size > 0)
+      ranges.push_back(
+          {reinterpret_cast<std::uintptr_t>(block.data), block.size});
+  std::sort(ranges.begin(), ranges.end());
+  for (std::size_t i = 1; i < ranges.size(); ++i) {
+    if (ranges[i] == ranges[i - 1]) continue;
+    THROW_HR_IF(common::kEInvalidArg,
+                ranges[i - 1].first + ranges[i - 1].second > ranges[i].first);
+  }
+}
+
 }  // namespace
 
 BlockList CollectBlocks(const ResourceContext& context) {
@@ -78,10 +98,20 @@ BlockList CollectBlocks(const ResourceContext& context) {
         context.ResolveBlock(pixelSlot, Pointee::PixelData, size);
     list.physicalBlocks.push_back({pixels, size, pixelSlot});
   }
+  RefuseOverlaps(v);
   return list;
 }
 
-std::uint32_t PhysicalPageFlags(const std::vector<std::uint32_t>& sizes) {
+namespace {
+
+// A segment's size as the flags word declares it: a count of units and the
+// shift of the unit (1 << (shift + 8) bytes).
+struct PageDeclaration {
+  std::uint32_t count = 0;
+  std::uint32_t shift = 0;
+};
+
+PageDeclaration CountPages(const std::vector<std::uint32_t>& sizes) {
   // Pages are powers of two: the first holds the largest block (at least
   // 4096 bytes); later blocks share the current page while they fit, or
   // open a page of the smallest power of two (from 1 << B) that holds them.
@@ -114,8 +144,28 @@ std::uint32_t PhysicalPageFlags(const std::vector<std::uint32_t>& sizes) {
   }
   // The shift has four bits and the count of full pages seven.
   THROW_HR_IF(common::kENotImpl, b - 8 > 15 || counts[4] >= 128);
-  return (counts[0] << 15) | (counts[1] << 16) | (counts[2] << 17) |
-         (counts[3] << 18) | (counts[4] << 19) | ((b - 8) << 26);
+  return {counts[0] | (counts[1] << 1) | (counts[2] << 2) | (counts[3] << 3) |
+              (counts[4] << 4),
+          b - 8};
+}
+
+}  // namespace
+
+std::uint32_t PhysicalPageFlags(const std::vector<std::uint32_t>& sizes) {
+  PageDeclaration pages = CountPages(sizes);
+  return (pages.count << 15) | (pages.shift << 26);
+}
+
+std::uint32_t VirtualPageFlags(std::vector<std::uint32_t> sizes) {
+  std::uint64_t total = 0;
+  for (std::uint32_t size : sizes) total += RoundUp16(size);
+  // Every dictionary we know of fits one 4096-byte segment; keep exactly
+  // the word such files have always been written with.
+  if (total <= kVirtualSegmentBytes) return 0x10u;
+  // Pages are counted largest first, wherever the root is placed.
+  std::stable_sort(sizes.begin(), sizes.end(), std::greater<>());
+  PageDeclaration pages = CountPages(sizes);
+  return pages.count | (pages.shift << 11);
 }
 
 std::uint32_t ComputeLayout(BlockList& blocks) {
@@ -126,8 +176,14 @@ std::uint32_t ComputeLayout(BlockList& blocks) {
 
   // Check both segments before any slot is rewritten.
   std::uint64_t virtualTotal = 0;
-  for (const ResourceBlock& block : v) virtualTotal += RoundUp16(block.size);
-  THROW_HR_IF(common::kENotImpl, virtualTotal > kVirtualSegmentBytes);
+  std::vector<std::uint32_t> virtualSizes;
+  virtualSizes.reserve(v.size());
+  for (const ResourceBlock& block : v) {
+    virtualTotal += RoundUp16(block.size);
+    virtualSizes.push_back(block.size);
+  }
+  THROW_HR_IF(common::kENotImpl, virtualTotal > 0x0FFFFFFFu);
+  std::uint32_t virtualFlags = VirtualPageFlags(std::move(virtualSizes));
   std::vector<std::uint32_t> sizes;
   sizes.reserve(p.size());
   for (const ResourceBlock& block : p) sizes.push_back(block.size);
@@ -149,8 +205,7 @@ std::uint32_t ComputeLayout(BlockList& blocks) {
             MakePointer(kPhysicalTag, static_cast<std::uint32_t>(offset)));
     offset += RoundUp16(block.size);
   }
-  // Virtual segment: 16 units of 256 bytes.
-  return 0x10u | physicalFlags;
+  return virtualFlags | physicalFlags;
 }
 
 }  // namespace resource

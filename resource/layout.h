@@ -15,16 +15,21 @@ namespace resource {
 /// pointer array, then each texture's record and name (virtual) and pixel
 /// data (physical). Every block must lie wholly inside its segment or host
 /// block. Throws E_INVALIDARG for a bad pointer, a block that runs past its
-/// segment, or key and texture counts that differ; 0x800707D0 for an
-/// unknown texture format.
+/// segment, virtual blocks that partly share bytes, or key and texture
+/// counts that differ; 0x800707D0 for an unknown texture format.
 BlockList CollectBlocks(const ResourceContext& context);
 
 /// Orders the blocks (root first, then largest first, ties in gathering
 /// order), stores each block's new pointer in its slot and returns the new
 /// flags word without bits 30-31. Throws E_NOTIMPL, before any slot is
-/// written, when the virtual blocks exceed 4096 bytes or the physical
-/// segment cannot be declared in the flags word.
+/// written, when a segment cannot be declared in the flags word.
 std::uint32_t ComputeLayout(BlockList& blocks);
+
+/// The virtual part of the flags word: 0x10 (one 4096-byte segment) when
+/// the blocks, each rounded up to 16 bytes, fit it; otherwise pages counted
+/// as for the physical segment. Throws E_NOTIMPL when they do not fit the
+/// fields.
+std::uint32_t VirtualPageFlags(std::vector<std::uint32_t> sizes);
 
 /// The physical part of the flags word for blocks of these sizes, largest
 /// first. Sizes are counted rounded up to 16 bytes, as they are written.

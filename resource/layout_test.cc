@@ -109,23 +109,29 @@ TEST(ComputeLayoutTest, RootFirstThenLargestFirstInGatheringOrder) {
   EXPECT_EQ(flags & 0xC0000000u, 0u);
 }
 
-TEST(ComputeLayoutTest, VirtualBlocksMustFit4096Bytes) {
+TEST(ComputeLayoutTest, VirtualBlocksBeyond4096BytesArePaged) {
   for (std::uint32_t extra : {0u, 1u}) {
     HostBlocks h;
     BlockList list;
     list.virtualBlocks = {h.Make(32, false), h.Make(528), h.Make(3520),
                           h.Make(16 + extra)};
     list.physicalBlocks = {h.Make(16)};
-    const std::byte* lastSlot = list.virtualBlocks[3].slot;
+    std::uint32_t flags = ComputeLayout(list);
+    std::uint32_t virtualSize = DecodeSegmentSizes(flags).virtualSize;
     if (extra == 0) {
-      EXPECT_EQ(CodeOf([&] { ComputeLayout(list); }), 0);
+      // Exactly 4096 bytes: the word every such file is written with.
+      EXPECT_EQ(flags & 0x7FFFu, 0x10u);
     } else {
-      // 4,112 bytes: refused before any pointer is rewritten.
-      EXPECT_EQ(CodeOf([&] { ComputeLayout(list); }), common::kENotImpl);
-      EXPECT_EQ(Read32(lastSlot), 0x50000000u);
-      EXPECT_EQ(Read32(list.physicalBlocks[0].slot), 0x50000000u);
+      // 4,112 bytes: declared in pages, as the physical segment is.
+      EXPECT_EQ(flags & 0x7FFFu, VirtualPageFlags({3520, 528, 32, 17}));
+      EXPECT_GE(virtualSize, 4112u);
+      EXPECT_EQ(Read32(list.virtualBlocks[3].slot), 0x50000FF0u);
     }
   }
+  // The largest block decides the unit, wherever the root stands.
+  EXPECT_EQ(
+      DecodeSegmentSizes(VirtualPageFlags({32, 35000})).virtualSize,
+      DecodeSegmentSizes(0x10 | PhysicalPageFlags({35000, 32})).physicalSize);
 }
 
 TEST(CollectBlocksTest, GathersInOrderAndChecksLengths) {
@@ -163,10 +169,11 @@ TEST(CollectBlocksTest, RefusesBlocksThatRunPastTheirSegment) {
     edit(file, context);
     return CodeOf([&] { CollectBlocks(context); });
   };
-  auto record = [](ResourceFile& f, ResourceContext& c) {
+  auto record = [](ResourceFile& f, ResourceContext& c, int i = 0) {
     return c.ResolvePointer(
         c.ResolvePointer(f.virtualBase() + kRootTexturesOffset,
-                         Pointee::ArrayElement),
+                         Pointee::ArrayElement) +
+            4 * i,
         Pointee::TextureRecord);
   };
   EXPECT_EQ(collect([](auto&, auto&) {}), 0);
@@ -191,6 +198,22 @@ TEST(CollectBlocksTest, RefusesBlocksThatRunPastTheirSegment) {
               Write16(record(f, c) + kRecordWidthOffset, 4096);
             }),
             common::kEInvalidArg);
+  // A name that runs into another block, here the tail of another name.
+  EXPECT_EQ(collect([&](ResourceFile& f, ResourceContext& c) {
+              std::byte* first = record(f, c, 0);
+              std::byte* second = record(f, c, 1);
+              Write32(second + kRecordNameOffset,
+                      Read32(first + kRecordNameOffset) + 1);
+            }),
+            common::kEInvalidArg);
+  // Two records sharing one name is not an overlap.
+  EXPECT_EQ(collect([&](ResourceFile& f, ResourceContext& c) {
+              std::byte* first = record(f, c, 0);
+              std::byte* second = record(f, c, 1);
+              Write32(second + kRecordNameOffset,
+                      Read32(first + kRecordNameOffset));
+            }),
+            0);
   // An unknown format.
   EXPECT_EQ(collect([&](ResourceFile& f, ResourceContext& c) {
               Write32(record(f, c) + kRecordFormatOffset, 0x12345678);

@@ -18,17 +18,6 @@ namespace {
 
 using namespace test;
 
-Bytes Recompressed(const Bytes& header, const Bytes& body) {
-  uLongf size = compressBound(static_cast<uLong>(body.size()));
-  Bytes file(header.begin(), header.begin() + 12);
-  file.resize(12 + size);
-  compress2(reinterpret_cast<Bytef*>(file.data() + 12), &size,
-            reinterpret_cast<const Bytef*>(body.data()),
-            static_cast<uLong>(body.size()), 1);
-  file.resize(12 + size);
-  return file;
-}
-
 // Values that make interesting pointers: every tag, payloads near the
 // segment ends, and random ones.
 std::uint32_t InterestingWord(std::mt19937& rng) {

@@ -242,6 +242,42 @@ TEST(PatchFontsWtdTest, AcceptsOtherVirtualSegmentSizes) {
   EXPECT_EQ(Written(written).entries.size(), 4u);
 }
 
+TEST(PatchFontsWtdTest, SamplesAndPatchedFilesAreShapedLikeTheGames) {
+  Bytes original = BuildSampleWtd(RealisticSampleOptions());
+  for (const Bytes& file : {original, Patched(original)}) {
+    EXPECT_EQ(file[12], std::byte{0x78});  // zlib, level 9
+    EXPECT_EQ(file[13], std::byte{0xDA});
+    Written written(file);
+    for (const TextureEntry& e : written.entries) {
+      const std::byte* record = written.Record(e);
+      EXPECT_EQ(Read32(record + 4), 0u) << e.name;
+      EXPECT_EQ(Read32(record + 8), 0x10000u) << e.name;
+      EXPECT_EQ(Read32(record + kRecordWord64Offset), 0u) << e.name;
+      EXPECT_EQ(Read32(record + kRecordWord68Offset), 0u) << e.name;
+    }
+  }
+}
+
+TEST(PatchFontsWtdTest, WritesDictionariesLargerThan4096Bytes) {
+  SampleWtdOptions options;
+  for (int i = 0; i < 40; ++i)
+    options.textures.push_back(
+        {"pack:/texture_number_" + std::to_string(i) + ".dds", 8, 8,
+         kFormatDxt1, 1});
+  SortByKey(options.textures);
+  options.virtualSize = 8192;
+  Bytes original = BuildSampleWtd(options);
+  Bytes written = Patched(original);
+  EXPECT_GT(DecodeSegmentSizes(FlagsOf(written)).virtualSize, 4096u);
+  Written before(original), after(written);
+  ASSERT_EQ(after.entries.size(), 41u);
+  for (const TextureEntry& e : before.entries) {
+    const TextureEntry* kept = after.Find(e.name);
+    ASSERT_NE(kept, nullptr) << e.name;
+    EXPECT_EQ(std::memcmp(kept->pixels, e.pixels, e.pixelBytes), 0);
+  }
+}
+
 // Failures: the destination keeps its bytes, and nothing else is created.
 class PatchFailureTest : public ::testing::Test {
  protected:
@@ -282,17 +318,16 @@ TEST_F(PatchFailureTest, WriteFailingPartWayLeavesTheFileIntact) {
   ExpectUntouched(original);
 }
 
-TEST_F(PatchFailureTest, LayoutThatDoesNotFitTouchesNothing) {
-  SampleWtdOptions options = ThreeTextures();
-  // Long names fill the virtual segment: 21 records of 80 bytes and names of
-  // 96 bytes do not fit in 4096 bytes once the font record is added.
-  for (int i = 0; i < 18; ++i)
-    options.textures.push_back(
-        {"pack:/" + std::string(85, 'a' + i) + ".dds", 4, 4, kFormatDxt1, 1});
-  options.virtualSize = 8192;
-  Bytes original = BuildSampleWtd(options);
-  EXPECT_EQ(Patch(original), common::kENotImpl);
-  ExpectUntouched(original);
+TEST_F(PatchFailureTest, OverlappingBlocksTouchNothing) {
+  Bytes original = BuildSampleWtd(ThreeTextures());
+  Bytes body = InflateBody(original);
+  Written sample(original);
+  // The second record's name starts inside the first's.
+  Write32(body.data() + sample.entries[1].recordOffset + kRecordNameOffset,
+          MakePointer(kVirtualTag, sample.entries[0].nameOffset + 1));
+  Bytes damaged = Recompressed(original, body);
+  EXPECT_EQ(Patch(damaged), common::kEInvalidArg);
+  ExpectUntouched(damaged);
 }
 
 TEST_F(PatchFailureTest, DictionaryWithoutTexturesIsRefused) {

@@ -11,13 +11,13 @@
 #include "common/scope_exit.h"
 #include "resource/bytes.h"
 #include "resource/deflate_cache.h"
+#include "resource/layout.h"
 #include "resource/parallel_deflate.h"
 
 namespace resource {
 namespace {
 
 constexpr std::size_t kChunk = 65536;
-constexpr std::uint32_t kVirtualSegmentBytes = 4096;
 constexpr std::byte kFill{0xCD};
 
 // Feeds a level-9 deflate stream and writes whatever it produces, one 64 KiB
@@ -131,9 +131,21 @@ void WriteHeader(common::OutputFile& file, const RscHeader& header,
   common::WriteExactly(file, head);
 }
 
+// The virtual segment as the layout declares it for these blocks: 4096
+// bytes, or more when they do not fit. Fill bytes pad it to that size so
+// that the physical segment starts where a reader expects it.
+std::uint32_t VirtualSegmentSize(const BlockList& blocks) {
+  std::vector<std::uint32_t> sizes;
+  sizes.reserve(blocks.virtualBlocks.size());
+  for (const ResourceBlock& block : blocks.virtualBlocks)
+    sizes.push_back(block.size);
+  return DecodeSegmentSizes(VirtualPageFlags(std::move(sizes))).virtualSize;
+}
+
 // The reference writer: every byte of the expansion through one stream, in
 // 64 KiB output chunks.
 void SaveStraightforward(common::OutputFile& file, const BlockList& blocks) {
+  const std::uint32_t virtualSize = VirtualSegmentSize(blocks);
   DeflateWriter writer(file);
   std::uint32_t total = 0;
   for (const ResourceBlock& block : blocks.virtualBlocks) {
@@ -141,8 +153,7 @@ void SaveStraightforward(common::OutputFile& file, const BlockList& blocks) {
     writer.WriteFill(PaddingTo16(block.size));
     total += block.size + PaddingTo16(block.size);
   }
-  if (total < kVirtualSegmentBytes)
-    writer.WriteFill(kVirtualSegmentBytes - total);
+  if (total < virtualSize) writer.WriteFill(virtualSize - total);
   for (const ResourceBlock& block : blocks.physicalBlocks) {
     writer.WriteChunk(block.data, block.size, false);
     writer.WriteFill(PaddingTo16(block.size));
@@ -268,8 +279,9 @@ DeflatedParts DeflateAroundLargeBlock(const BlockList& blocks,
     AppendBlock(before, block);
     total += block.size + PaddingTo16(block.size);
   }
-  if (total < kVirtualSegmentBytes)
-    before.insert(before.end(), kVirtualSegmentBytes - total, kFill);
+  const std::uint32_t virtualSize = VirtualSegmentSize(blocks);
+  if (total < virtualSize)
+    before.insert(before.end(), virtualSize - total, kFill);
   std::size_t i = 0;
   for (; i < physical.size() && (!hasLarge || i < parts.largeIndex); ++i)
     AppendBlock(before, physical[i]);

@@ -146,6 +146,12 @@ std::vector<std::byte> BuildSampleWtd(const SampleWtdOptions& options) {
             MakePointer(kVirtualTag, records[i].offset));
     std::byte* record = vs + records[i].offset;
     pattern.Fill(record, kRecordSize);
+    // The words the game's own records hold fixed values in, which readers
+    // of these files check: shaped as in real files, the rest opaque.
+    Write32(record + 4, 0);
+    Write32(record + 8, 0x10000);
+    Write32(record + kRecordWord64Offset, 0);
+    Write32(record + kRecordWord68Offset, 0);
     Write32(record + kRecordNameOffset,
             MakePointer(kVirtualTag, names[i].offset));
     Write16(record + kRecordWidthOffset, t.width);

@@ -39,6 +39,18 @@ inline Bytes InflateBody(const Bytes& file) {
   return out;
 }
 
+/// The file's header (its first 12 bytes) with body compressed after it.
+inline Bytes Recompressed(const Bytes& header, const Bytes& body) {
+  uLongf size = compressBound(static_cast<uLong>(body.size()));
+  Bytes file(header.begin(), header.begin() + 12);
+  file.resize(12 + size);
+  compress2(reinterpret_cast<Bytef*>(file.data() + 12), &size,
+            reinterpret_cast<const Bytef*>(body.data()),
+            static_cast<uLong>(body.size()), 1);
+  file.resize(12 + size);
+  return file;
+}
+
 inline std::uint32_t FlagsOf(const Bytes& file) {
   std::uint32_t flags;
   std::memcpy(&flags, file.data() + 8, 4);
