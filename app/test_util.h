@@ -126,6 +126,9 @@ class RecordingFileSystem final : public common::FileSystem {
     Record("remove " + path.generic_string());
     inner_.RemoveFile(path);
   }
+  void RemoveAbandonedTemporaries(const common::Path& path) noexcept override {
+    inner_.RemoveAbandonedTemporaries(path);
+  }
   /// The log lines that start with `operation` ("read ", "create ", ...).
   std::vector<std::string> Lines(std::string_view operation) const {
     std::lock_guard lock(mutex_);

@@ -1,11 +1,15 @@
+#include "common/file_system.h"
+
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <ctime>
 
-#include "common/file_system.h"
+#include "common/platform.h"
 #include "common/result.h"
 #include "common/scope_exit.h"
 
@@ -67,6 +71,17 @@ class PosixOutputFile final : public OutputFile {
     THROW_HR_IF(HresultFromWin32(kErrorInvalidHandle), !fd_);
     THROW_LAST_ERROR_IF(::fsync(fd_.get()) != 0);
   }
+  void MatchOwnerAndMode(const Path& original) override {
+    THROW_HR_IF(HresultFromWin32(kErrorInvalidHandle), !fd_);
+    struct stat st;
+    if (::stat(original.c_str(), &st) != 0) return;
+    // Owner first: a change of owner may clear the set-id bits that the
+    // mode then restores. Only root may give a file away; anyone else keeps
+    // the file as theirs, which is what they could do by hand too.
+    if (::fchown(fd_.get(), st.st_uid, st.st_gid) != 0)
+      (void)::fchown(fd_.get(), static_cast<uid_t>(-1), st.st_gid);
+    THROW_LAST_ERROR_IF(::fchmod(fd_.get(), st.st_mode & 07777) != 0);
+  }
   void Close() override {
     int fd = fd_.release();
     THROW_LAST_ERROR_IF(fd >= 0 && ::close(fd) != 0);
@@ -97,15 +112,14 @@ std::unique_ptr<InputFile> RealFileSystem::OpenForRead(const Path& path) {
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::CreateForWrite(const Path& path) {
-  return std::make_unique<PosixOutputFile>(
-      OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC));
+  UniqueFd fd = OpenOrThrow(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
+  // The lock says "being written" to a later run that finds the file: it
+  // lasts as long as this process keeps the file open, and no longer.
+  ::flock(fd.get(), LOCK_EX | LOCK_NB);
+  return std::make_unique<PosixOutputFile>(std::move(fd));
 }
 
 void RealFileSystem::ReplaceFile(const Path& from, const Path& to) {
-  // Keep the destination's permission bits: players may have made the game
-  // files read-only for other users on purpose.
-  struct stat st;
-  if (::stat(to.c_str(), &st) == 0) ::chmod(from.c_str(), st.st_mode & 07777);
   THROW_LAST_ERROR_IF(::rename(from.c_str(), to.c_str()) != 0);
   // The rename itself is durable only once the folder entry is on disk.
   Path folder = to.has_parent_path() ? to.parent_path() : Path(".");
@@ -115,6 +129,33 @@ void RealFileSystem::ReplaceFile(const Path& from, const Path& to) {
 
 void RealFileSystem::RemoveFile(const Path& path) noexcept {
   ::unlink(path.c_str());
+}
+
+namespace {
+
+// Older versions named temporaries after a clock reading rather than the
+// process, and did not lock them; such a file is abandoned once nothing has
+// written to it for a while (a run writes its file within seconds).
+constexpr std::uint64_t kLargestProcessId = 1u << 22;
+constexpr time_t kLegacyQuietSeconds = 600;
+
+bool IsAbandoned(const Path& path, std::uint64_t writer) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd) return false;
+  struct stat st;
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;  // being written
+  if (writer > kLargestProcessId)
+    return ::time(nullptr) - st.st_mtime > kLegacyQuietSeconds;
+  // Between closing its file and renaming it, a live writer holds no lock.
+  return !platform::IsProcessRunning(writer);
+}
+
+}  // namespace
+
+void RealFileSystem::RemoveAbandonedTemporaries(
+    const Path& destination) noexcept {
+  RemoveTemporariesIf(destination, IsAbandoned);
 }
 
 }  // namespace common

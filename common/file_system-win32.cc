@@ -1,6 +1,8 @@
+#include "common/file_system.h"
+
 #include <windows.h>
 
-#include "common/file_system.h"
+#include "common/platform.h"
 #include "common/result.h"
 #include "common/scope_exit.h"
 
@@ -51,6 +53,9 @@ class Win32OutputFile final : public OutputFile {
     THROW_HR_IF(HresultFromWin32(kErrorInvalidHandle), !h_);
     THROW_LAST_ERROR_IF(!::FlushFileBuffers(h_.get()));
   }
+  // ReplaceFileW gives the new file the destination's security descriptor
+  // and attributes.
+  void MatchOwnerAndMode(const Path&) override {}
   void Close() override {
     HANDLE h = h_.release();
     THROW_LAST_ERROR_IF(h != INVALID_HANDLE_VALUE && !::CloseHandle(h));
@@ -76,11 +81,23 @@ std::unique_ptr<InputFile> RealFileSystem::OpenForRead(const Path& path) {
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::CreateForWrite(const Path& path) {
+  // CREATE_NEW fails on any existing name, a link included, so nothing
+  // planted there is followed or truncated. The handle shares no delete
+  // access: while it is open, no other run can remove the file.
   return std::make_unique<Win32OutputFile>(
-      OpenOrThrow(path, GENERIC_WRITE, CREATE_ALWAYS));
+      OpenOrThrow(path, GENERIC_WRITE, CREATE_NEW));
 }
 
 void RealFileSystem::ReplaceFile(const Path& from, const Path& to) {
+  // ReplaceFileW keeps what the player or the store set on the game's file:
+  // its ACL, attributes and alternate streams. It cannot replace a file that
+  // does not exist yet, and some file systems do not support it; then the
+  // file is moved in place.
+  if (::ReplaceFileW(
+          to.c_str(), from.c_str(), nullptr,
+          REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+          nullptr, nullptr))
+    return;
   THROW_LAST_ERROR_IF(
       !::MoveFileExW(from.c_str(), to.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
@@ -88,6 +105,15 @@ void RealFileSystem::ReplaceFile(const Path& from, const Path& to) {
 
 void RealFileSystem::RemoveFile(const Path& path) noexcept {
   ::DeleteFileW(path.c_str());
+}
+
+void RealFileSystem::RemoveAbandonedTemporaries(
+    const Path& destination) noexcept {
+  // A live writer's file cannot be deleted while it is open (see
+  // CreateForWrite); between closing and moving it, its process still runs.
+  RemoveTemporariesIf(destination, [](const Path&, std::uint64_t writer) {
+    return !platform::IsProcessRunning(writer);
+  });
 }
 
 }  // namespace common

@@ -4,37 +4,116 @@
 #include <chrono>
 #include <string>
 
+#include "common/platform.h"
 #include "common/result.h"
 #include "common/scope_exit.h"
 
 namespace common {
 namespace {
 
+constexpr std::string_view kTemporaryMark = ".karstel-";
+constexpr std::string_view kTemporaryEnd = ".tmp";
+
 // A name beside the destination that no other run is using: the temporary
 // file must live in the destination's folder so that the final rename stays
-// on one volume and is atomic.
+// on one volume and is atomic. The process number in it tells a later run
+// whether the writer is still alive.
 Path TemporaryPathFor(const Path& destination) {
   static std::atomic<std::uint32_t> counter{0};
-  auto ticks = static_cast<std::uint64_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
-  std::string suffix = ".karstel-" + std::to_string(ticks % 1000000007u) + "-" +
-                       std::to_string(counter.fetch_add(1)) + ".tmp";
+  std::string suffix = std::string(kTemporaryMark) +
+                       std::to_string(platform::CurrentProcessId()) + "-" +
+                       std::to_string(counter.fetch_add(1)) +
+                       std::string(kTemporaryEnd);
   Path name = destination.filename();
   name += suffix;
   return destination.parent_path() / name;
 }
 
+std::optional<std::uint64_t> ParseDecimal(std::string_view digits) {
+  if (digits.empty() || digits.size() > 19) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return value;
+}
+
+// Another run may hold the name we chose (a process of the same number in
+// another container): take the next one.
+std::unique_ptr<OutputFile> CreateTemporary(FileSystem& fs,
+                                            const Path& destination,
+                                            Path& temporary) {
+  constexpr int kAttempts = 16;
+  for (int attempt = 1;; ++attempt) {
+    temporary = TemporaryPathFor(destination);
+    try {
+      return fs.CreateForWrite(temporary);
+    } catch (const ResultException& e) {
+      if (e.GetErrorCode() != HresultFromWin32(kErrorFileExists) ||
+          attempt == kAttempts)
+        throw;
+    }
+  }
+}
+
 }  // namespace
+
+std::optional<std::uint64_t> TemporaryWriterOf(
+    std::string_view name, std::string_view destinationName) {
+  if (!name.starts_with(destinationName)) return std::nullopt;
+  name.remove_prefix(destinationName.size());
+  if (!name.starts_with(kTemporaryMark) || !name.ends_with(kTemporaryEnd))
+    return std::nullopt;
+  name.remove_prefix(kTemporaryMark.size());
+  name.remove_suffix(kTemporaryEnd.size());
+  std::size_t dash = name.find('-');
+  if (dash == std::string_view::npos || !ParseDecimal(name.substr(dash + 1)))
+    return std::nullopt;
+  return ParseDecimal(name.substr(0, dash));
+}
+
+void RemoveTemporariesIf(const Path& destination,
+                         const std::function<bool(const Path&, std::uint64_t)>&
+                             isAbandoned) noexcept {
+  // Names compared as UTF-8, which every file name converts to.
+  auto utf8 = [](const Path& path) {
+    std::u8string name = path.filename().u8string();
+    return std::string(name.begin(), name.end());
+  };
+  try {
+    const std::string destinationName = utf8(destination);
+    Path folder = destination.parent_path();
+    std::error_code error;
+    std::filesystem::directory_iterator it(folder.empty() ? Path(".") : folder,
+                                           error);
+    for (; !error && it != std::filesystem::directory_iterator();
+         it.increment(error)) {
+      std::optional<std::uint64_t> writer =
+          TemporaryWriterOf(utf8(it->path()), destinationName);
+      if (writer && isAbandoned(it->path(), *writer)) {
+        std::error_code ignored;
+        std::filesystem::remove(it->path(), ignored);
+      }
+    }
+  } catch (...) {
+    // Only tidying: a folder that cannot be listed keeps its leftovers.
+  }
+}
 
 void WriteFileAtomically(FileSystem& fs, const Path& destination,
                          const std::function<void(OutputFile&)>& write) {
-  Path temporary = TemporaryPathFor(destination);
-  auto file = fs.CreateForWrite(temporary);
+  fs.RemoveAbandonedTemporaries(destination);
+  Path temporary;
+  auto file = CreateTemporary(fs, destination, temporary);
   auto removeTemporary = ScopeExit([&] {
     file.reset();
     fs.RemoveFile(temporary);
   });
   write(*file);
+  // The game, and the player who owns it, must still be able to read the
+  // file when the run was made by an administrator.
+  file->MatchOwnerAndMode(destination);
   file->Flush();
   file->Close();
   file.reset();

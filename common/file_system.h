@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
+#include <string_view>
 
 namespace common {
 
@@ -35,6 +37,11 @@ class OutputFile {
   virtual std::size_t Write(std::span<const std::byte> data) = 0;
   /// Makes everything written so far durable on the storage device.
   virtual void Flush() = 0;
+  /// Gives the file the owner, group and permission bits of `original`
+  /// (followed if it is a link), as far as the system permits: only an
+  /// administrator may give a file away. Nothing happens when `original`
+  /// does not exist, or where replacing a file keeps its attributes anyway.
+  virtual void MatchOwnerAndMode(const Path& original) = 0;
   /// Closes the file, reporting a failure of the close itself.
   virtual void Close() = 0;
 };
@@ -44,13 +51,19 @@ class FileSystem {
   virtual ~FileSystem() = default;
   /// Opens an existing file for reading; others may read it meanwhile.
   virtual std::unique_ptr<InputFile> OpenForRead(const Path& path) = 0;
-  /// Creates the file, or empties an existing one, for writing.
+  /// Creates a new file for writing. Fails with ERROR_FILE_EXISTS when the
+  /// name is taken, by a file or by a link, which is never followed: a file
+  /// planted at that name is neither truncated nor written through.
   virtual std::unique_ptr<OutputFile> CreateForWrite(const Path& path) = 0;
   /// Puts `from` in place of `to` in one step; once this returns, the
   /// replacement survives a crash or power loss.
   virtual void ReplaceFile(const Path& from, const Path& to) = 0;
   /// Removes a file if it exists; failures are ignored (cleanup only).
   virtual void RemoveFile(const Path& path) noexcept = 0;
+  /// Removes the temporary files that WriteFileAtomically left beside
+  /// `destination` in runs that were killed: only those whose writing
+  /// process is gone, never one that a live run is still writing.
+  virtual void RemoveAbandonedTemporaries(const Path& destination) noexcept = 0;
 };
 
 /// The operating system's file system.
@@ -60,14 +73,33 @@ class RealFileSystem final : public FileSystem {
   std::unique_ptr<OutputFile> CreateForWrite(const Path& path) override;
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;
+  void RemoveAbandonedTemporaries(const Path& destination) noexcept override;
 };
 
 /// Writes `destination` without ever leaving it damaged: `write` fills a
-/// temporary file in the same folder, which is flushed and then replaces the
-/// destination in one step. On any failure the temporary file is removed,
-/// the destination keeps its previous bytes, and the failure propagates.
+/// temporary file in the same folder ("NAME.karstel-PID-N.tmp", created
+/// exclusively), which takes the destination's owner and mode, is flushed
+/// and then replaces the destination in one step. On any failure the
+/// temporary file is removed, the destination keeps its previous bytes, and
+/// the failure propagates. Temporaries of earlier runs that were killed are
+/// removed first. A link named `destination` is replaced by a regular file,
+/// and a hard link is split: the file outside the game folder stays as it
+/// was.
 void WriteFileAtomically(FileSystem& fs, const Path& destination,
                          const std::function<void(OutputFile&)>& write);
+
+/// Whether `name` is one that WriteFileAtomically gives the temporary files
+/// for a destination called `destinationName`; if so, the number of the
+/// process that wrote it.
+std::optional<std::uint64_t> TemporaryWriterOf(
+    std::string_view name, std::string_view destinationName);
+
+/// Removes the files beside `destination` that TemporaryWriterOf recognises
+/// as its temporaries and `isAbandoned` accepts. Failures are ignored.
+void RemoveTemporariesIf(
+    const Path& destination,
+    const std::function<bool(const Path&, std::uint64_t writer)>&
+        isAbandoned) noexcept;
 
 /// Reads exactly buffer.size() bytes; a short read throws 0x80070026.
 void ReadExactly(InputFile& file, std::span<std::byte> buffer);

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
 
 #include "common/memory_file_system.h"
+#include "common/platform.h"
 #include "common/result.h"
 #include "testing/code_of.h"
 #include "testing/temp_dir.h"
@@ -114,6 +116,64 @@ TEST(AtomicWriteTest, FailedReplaceLeavesDestinationAndNoTemporary) {
   EXPECT_EQ(fs.log[0].rfind("create fonts.wtd.karstel-", 0), 0u);
   EXPECT_EQ(fs.log[1].rfind("flush ", 0), 0u);
   EXPECT_EQ(fs.log[2].rfind("replace ", 0), 0u);
+}
+
+TEST(RealFileSystemTest, CreatesOnlyNewFiles) {
+  testutil::TempDir dir;
+  RealFileSystem fs;
+  Path path = dir.path() / "fonts.wtd.karstel-1-1.tmp";
+  std::ofstream(path) << "planted";
+  EXPECT_EQ(CodeOf([&] { fs.CreateForWrite(path); }),
+            HresultFromWin32(kErrorFileExists));
+  std::ifstream in(path);
+  std::string content((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(content, "planted");
+}
+
+TEST(TemporaryNameTest, NamesTheWritingProcess) {
+  EXPECT_EQ(TemporaryWriterOf("fonts.wtd.karstel-4242-7.tmp", "fonts.wtd"),
+            4242u);
+  for (const char* other :
+       {"fonts.wtd", "fonts.wtd.karstel-backup", "fonts.wtd.karstel-12.tmp",
+        "fonts.wtd.karstel--3.tmp", "fonts.wtd.karstel-1-x.tmp",
+        "fonts.wtd.karstel-1-2.tmp.part", "other.wtd.karstel-1-2.tmp",
+        "fonts.wtdx.karstel-1-2.tmp"})
+    EXPECT_FALSE(TemporaryWriterOf(other, "fonts.wtd")) << other;
+}
+
+// A run removes what killed runs left beside the file, and nothing else.
+TEST(AtomicWriteTest, RemovesAbandonedTemporariesOnly) {
+  testutil::TempDir dir;
+  RealFileSystem fs;
+  Path destination = dir.path() / "fonts.wtd";
+  std::ofstream(destination) << "old";
+  auto make = [&](const std::string& name) {
+    std::ofstream(dir.path() / name) << "partial";
+    return dir.path() / name;
+  };
+  // An older version's name (a clock reading, no process), long untouched.
+  Path legacy = make("fonts.wtd.karstel-981234567-0.tmp");
+  std::filesystem::last_write_time(
+      legacy,
+      std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  Path unrelated = make("fonts.wtd.karstel-backup");
+  Path otherFile = make("other.wtd.karstel-981234567-0.tmp");
+  // Another run of this very process is still writing its file.
+  Path live = dir.path() /
+              ("fonts.wtd.karstel-" +
+               std::to_string(platform::CurrentProcessId()) + "-999999.tmp");
+  auto writing = fs.CreateForWrite(live);
+
+  WriteFileAtomically(fs, destination, [&](OutputFile& out) {
+    WriteExactly(out, Bytes("new"));
+  });
+  EXPECT_FALSE(std::filesystem::exists(legacy));
+  EXPECT_TRUE(std::filesystem::exists(live));
+  EXPECT_TRUE(std::filesystem::exists(unrelated));
+  EXPECT_TRUE(std::filesystem::exists(otherFile));
+  std::ifstream in(destination);
+  std::string content((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(content, "new");
 }
 
 }  // namespace

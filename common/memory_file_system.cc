@@ -46,6 +46,7 @@ class MemoryOutputFile final : public OutputFile {
     return n;
   }
   void Flush() override { fs_.log.push_back("flush " + key_); }
+  void MatchOwnerAndMode(const Path&) override {}
   void Close() override {}
 
  private:
@@ -64,7 +65,8 @@ std::unique_ptr<InputFile> MemoryFileSystem::OpenForRead(const Path& path) {
 
 std::unique_ptr<OutputFile> MemoryFileSystem::CreateForWrite(const Path& path) {
   log.push_back("create " + Key(path));
-  files[Key(path)].clear();
+  THROW_HR_IF(HresultFromWin32(kErrorFileExists), files.count(Key(path)));
+  files[Key(path)];
   return std::make_unique<MemoryOutputFile>(*this, Key(path));
 }
 

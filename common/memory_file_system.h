@@ -20,6 +20,8 @@ class MemoryFileSystem final : public FileSystem {
   std::unique_ptr<OutputFile> CreateForWrite(const Path& path) override;
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;
+  /// Memory has no other runs to leave files behind.
+  void RemoveAbandonedTemporaries(const Path&) noexcept override {}
 
   void Put(const Path& path, Bytes content) {
     files[Key(path)] = std::move(content);

@@ -1,3 +1,6 @@
+#include "common/platform.h"
+
+#include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -8,7 +11,6 @@
 #include <fstream>
 #include <string>
 
-#include "common/platform.h"
 #include "common/result.h"
 
 namespace common::platform {
@@ -40,6 +42,16 @@ std::uint32_t CurrentThreadId() noexcept {
   return static_cast<std::uint32_t>(::syscall(SYS_gettid));
 }
 
+std::uint64_t CurrentProcessId() noexcept {
+  return static_cast<std::uint64_t>(::getpid());
+}
+
+bool IsProcessRunning(std::uint64_t id) noexcept {
+  if (id == 0 || id > static_cast<std::uint64_t>(INT32_MAX)) return false;
+  // EPERM: it runs, under another user.
+  return ::kill(static_cast<pid_t>(id), 0) == 0 || errno != ESRCH;
+}
+
 std::string SystemMessageText(HRESULT hr) {
   // The texts Windows gives for the codes this program raises, so that the
   // log reads the same on both platforms.
@@ -63,6 +75,11 @@ std::string SystemMessageText(HRESULT hr) {
       return "Reached the end of the file.";
     case 0x80070027u:
       return "The disk is full.";
+    case 0x80070020u:
+      return "The process cannot access the file because it is being used by "
+             "another process.";
+    case 0x80070050u:
+      return "The file exists.";
     case 0x80070032u:
       return "The request is not supported.";
     case 0x80070057u:

@@ -1,8 +1,10 @@
+#include "common/platform.h"
+
 #include <windows.h>
 
 #include <string>
 
-#include "common/platform.h"
+#include "common/scope_exit.h"
 #include "common/text.h"
 
 namespace common::platform {
@@ -26,6 +28,19 @@ std::string ModuleName() {
 }
 
 std::uint32_t CurrentThreadId() noexcept { return ::GetCurrentThreadId(); }
+
+std::uint64_t CurrentProcessId() noexcept { return ::GetCurrentProcessId(); }
+
+bool IsProcessRunning(std::uint64_t id) noexcept {
+  if (id == 0 || id > 0xFFFFFFFFu) return false;
+  HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                 static_cast<DWORD>(id));
+  // Access denied: it runs, under another user.
+  if (!process) return ::GetLastError() == ERROR_ACCESS_DENIED;
+  auto close = ScopeExit([&] { ::CloseHandle(process); });
+  DWORD code = 0;
+  return !::GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
+}
 
 std::string SystemMessageText(HRESULT hr) {
   wchar_t* text = nullptr;
