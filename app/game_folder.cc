@@ -12,10 +12,6 @@
 namespace app {
 namespace {
 
-// The value is read into 512 UTF-16 units, terminator included; a longer one
-// fails to read and counts as absent.
-constexpr std::uint32_t kRegistryBufferUnits = 512;
-
 // Failures of a status query that mean "there is nothing there".
 bool MeansAbsent(const std::error_code& error) {
   if (error == std::errc::no_such_file_or_directory ||
@@ -45,20 +41,11 @@ bool MeansAbsent(const std::error_code& error) {
 // read is logged and returns false.
 bool ReadSource(RegistryReader& registry, const RegistrySource& source,
                 std::u16string& value) {
-  std::array<char16_t, kRegistryBufferUnits> buffer{};
-  std::uint32_t byteCount = sizeof buffer;
-  std::uint32_t error = registry.ReadString(source, buffer, byteCount);
+  std::uint32_t error = registry.ReadFolder(source, value);
   if (error != 0) {
     LOG_HR(common::HresultFromWin32(error));
     return false;
   }
-  // The stored bytes include the terminator; guard against a count that is
-  // too small to hold one or larger than the buffer.
-  std::size_t units = std::min<std::size_t>(byteCount / 2, buffer.size());
-  value.assign(buffer.data(), units > 0 ? units - 1 : 0);
-  // A value with an embedded terminator names only its first part, as every
-  // platform call taking the path would see it.
-  value.erase(std::min(value.find(u'\0'), value.size()));
   return true;
 }
 

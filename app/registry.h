@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace app {
@@ -31,6 +32,10 @@ inline constexpr RegistrySource kSteamSource{
     u"Steam App 12210",
     u"InstallLocation", RegistryView::Bits64};
 
+/// RegGetValueW reads a value into this many UTF-16 units, terminator
+/// included; a longer value fails to read and counts as absent.
+inline constexpr std::uint32_t kRegistryValueUnits = 512;
+
 // Win32 error numbers a reader reports.
 inline constexpr std::uint32_t kRegistryFileNotFound = 2;
 inline constexpr std::uint32_t kRegistryMoreData = 234;
@@ -47,6 +52,13 @@ class RegistryReader {
   virtual std::uint32_t ReadString(const RegistrySource& source,
                                    std::span<char16_t> buffer,
                                    std::uint32_t& byteCount) = 0;
+  /// The folder a source names, as game-folder detection reads it: the
+  /// value read into kRegistryValueUnits units and cut at an embedded
+  /// terminator. Returns 0 or the Win32 error of the read. A reader that
+  /// answers with a host path of its own overrides this, so that the limit
+  /// applies to the value and not to the (longer) path it hands out.
+  virtual std::uint32_t ReadFolder(const RegistrySource& source,
+                                   std::u16string& folder);
 };
 
 /// This system's reader: the registry on Windows; on Linux the Wine and

@@ -1,6 +1,7 @@
 #include "app/steam_library.h"
 
 #include <algorithm>
+#include <set>
 #include <system_error>
 
 #include "app/settings_file.h"
@@ -32,15 +33,10 @@ common::Path Identity(const common::Path& folder) {
   return error ? folder.lexically_normal() : canonical;
 }
 
+// A library file may list thousands of folders: a set keeps this linear.
 void AddOnce(std::vector<common::Path>& folders,
-             std::vector<common::Path>& identities,
-             const common::Path& folder) {
-  common::Path identity = Identity(folder);
-  if (std::find(identities.begin(), identities.end(), identity) !=
-      identities.end())
-    return;
-  identities.push_back(identity);
-  folders.push_back(folder);
+             std::set<common::Path>& identities, const common::Path& folder) {
+  if (identities.insert(Identity(folder)).second) folders.push_back(folder);
 }
 
 bool IsFolder(const common::Path& path) {
@@ -89,7 +85,8 @@ std::optional<std::string> ParseInstallDir(std::string_view text) {
 
 std::vector<common::Path> SteamLibraries(common::FileSystem& fs,
                                          const common::Path& home) {
-  std::vector<common::Path> libraries, identities;
+  std::vector<common::Path> libraries;
+  std::set<common::Path> identities;
   for (const common::Path& root : SteamRoots(home)) {
     if (!IsFolder(root)) continue;
     AddOnce(libraries, identities, root);

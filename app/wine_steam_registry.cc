@@ -1,6 +1,7 @@
 #include "app/wine_steam_registry.h"
 
 #include <algorithm>
+#include <set>
 #include <system_error>
 
 #include "app/settings_file.h"
@@ -40,9 +41,9 @@ std::vector<common::Path> WinePrefixes(
     const HostEnvironment& environment,
     const std::vector<common::Path>& steamLibraries) {
   std::vector<common::Path> prefixes;
+  std::set<common::Path> seen;
   auto add = [&](const common::Path& prefix) {
-    if (!prefix.empty() &&
-        std::find(prefixes.begin(), prefixes.end(), prefix) == prefixes.end())
+    if (!prefix.empty() && seen.insert(prefix).second)
       prefixes.push_back(prefix);
   };
   add(environment.winePrefix);
@@ -90,8 +91,8 @@ std::optional<common::Path> MapWindowsPath(const common::Path& prefix,
   return host;
 }
 
-std::optional<common::Path> WineSteamRegistry::FromPrefixes(
-    const RegistrySource& source) {
+std::uint32_t WineSteamRegistry::FromPrefixes(const RegistrySource& source,
+                                              common::Path& folder) {
   std::vector<common::Path> libraries = SteamLibraries(fs_, environment_.home);
   for (const common::Path& prefix : WinePrefixes(environment_, libraries)) {
     auto text =
@@ -101,30 +102,53 @@ std::optional<common::Path> WineSteamRegistry::FromPrefixes(
     std::u16string key = KeyInPrefix(source, IsWin32Registry(*text));
     if (FindWineRegistryString(*text, key, source.valueName, value) != 0)
       continue;
+    // The value, as Windows would read it, must fit the registry buffer;
+    // the host path it maps to may be longer.
+    if (value.size() + 1 > kRegistryValueUnits) return kRegistryMoreData;
     // An empty value is a value: the caller decides what it means.
-    if (value.empty()) return common::Path();
-    if (auto host = MapWindowsPath(prefix, value)) return host;
+    if (value.empty()) {
+      folder.clear();
+      return 0;
+    }
+    if (auto host = MapWindowsPath(prefix, value)) {
+      folder = *host;
+      return 0;
+    }
   }
-  return std::nullopt;
+  return kRegistryFileNotFound;
+}
+
+std::uint32_t WineSteamRegistry::Find(const RegistrySource& source,
+                                      common::Path& folder) {
+  // Whatever the files hold, a read ends in a value or "not found".
+  try {
+    if (source.key != kSteamSource.key) return FromPrefixes(source, folder);
+    // Steam's own record holds the library path itself.
+    std::optional<common::Path> app = FindSteamApp(
+        fs_, SteamLibraries(fs_, environment_.home), kGameSteamAppId);
+    if (!app) return kRegistryFileNotFound;
+    folder = *app;
+    return 0;
+  } catch (...) {
+    LOG_CAUGHT_EXCEPTION();
+    return kRegistryFileNotFound;
+  }
+}
+
+std::uint32_t WineSteamRegistry::ReadFolder(const RegistrySource& source,
+                                            std::u16string& folder) {
+  common::Path host;
+  std::uint32_t error = Find(source, host);
+  if (error == 0) folder = common::Utf8ToUtf16(common::PathToUtf8(host));
+  return error;
 }
 
 std::uint32_t WineSteamRegistry::ReadString(const RegistrySource& source,
                                             std::span<char16_t> buffer,
                                             std::uint32_t& byteCount) {
-  std::optional<common::Path> folder;
-  // Whatever the files hold, a read ends in a value or "not found".
-  try {
-    if (source.key == kSteamSource.key) {
-      folder = FindSteamApp(fs_, SteamLibraries(fs_, environment_.home),
-                            kGameSteamAppId);
-    } else {
-      folder = FromPrefixes(source);
-    }
-  } catch (...) {
-    LOG_CAUGHT_EXCEPTION();
-  }
-  if (!folder) return kRegistryFileNotFound;
-  std::u16string text = common::Utf8ToUtf16(common::PathToUtf8(*folder));
+  std::u16string text;
+  std::uint32_t error = ReadFolder(source, text);
+  if (error != 0) return error;
   std::size_t needed = (text.size() + 1) * sizeof(char16_t);
   std::size_t room =
       std::min<std::size_t>(byteCount, buffer.size() * sizeof(char16_t));

@@ -41,9 +41,16 @@ class WineSteamRegistry final : public RegistryReader {
   std::uint32_t ReadString(const RegistrySource& source,
                            std::span<char16_t> buffer,
                            std::uint32_t& byteCount) override;
+  /// The host path, however long; the value in the prefix must fit the
+  /// registry's 512 units, as it must on Windows.
+  std::uint32_t ReadFolder(const RegistrySource& source,
+                           std::u16string& folder) override;
 
  private:
-  std::optional<common::Path> FromPrefixes(const RegistrySource& source);
+  /// The host folder, or the Win32 error of a value that cannot be read.
+  std::uint32_t Find(const RegistrySource& source, common::Path& folder);
+  std::uint32_t FromPrefixes(const RegistrySource& source,
+                             common::Path& folder);
 
   common::FileSystem& fs_;
   HostEnvironment environment_;

@@ -261,6 +261,18 @@ TEST_F(WinePrefixTest, PathLongerThanTheBufferDoesNotFit) {
   EXPECT_EQ(Read(kRockstarSource, value), kRegistryMoreData);
 }
 
+TEST_F(WinePrefixTest, ShortValueInAPrefixAtALongHostPathIsRead) {
+  common::Path deep = dir_.path();
+  for (int i = 0; i < 6; ++i) deep /= std::string(100, 'a' + i);
+  common::Path prefix = MakePrefix(deep / "pfx", Registry("C:\\GTAIV"));
+  WineSteamRegistry reader(fs_, HostEnvironment{Home(), prefix});
+  std::u16string folder;
+  ASSERT_EQ(reader.ReadFolder(kRockstarSource, folder), 0u);
+  EXPECT_GT(folder.size(), kRegistryValueUnits);
+  EXPECT_EQ(common::PathFromUtf8(common::Utf16ToUtf8(folder)),
+            std::filesystem::canonical(prefix / "drive_c") / "GTAIV");
+}
+
 TEST_F(WinePrefixTest, SourceOneFailingChecksStopsDetection) {
   MakePrefix(Home() / ".wine", Registry("C:\\\\Empty"));
   InstallInSteam(SteamRoot());
