@@ -8,6 +8,7 @@
 #include <new>
 
 #include "common/platform.h"
+#include "common/text.h"
 
 namespace common {
 namespace {
@@ -24,11 +25,6 @@ FailureLogSink& Sink() {
 
 void DefaultSink(std::string_view line) {
   if (platform::IsDebuggerAttached()) platform::WriteDebuggerOutput(line);
-}
-
-std::string Truncated(std::string text, std::size_t limit) {
-  if (text.size() > limit) text.resize(limit);
-  return text;
 }
 
 void AppendFormat(std::string& out, const char* format, auto... args) {
@@ -67,7 +63,7 @@ std::string FormatFailureLine(ReportKind kind, int count,
                               const FailureInfo& info) {
   std::string line;
   AppendFormat(line, "%s!%016" PRIXPTR ": ",
-               Truncated(platform::ModuleName(), 64).c_str(),
+               TruncateUtf8(platform::ModuleName(), 64).c_str(),
                reinterpret_cast<std::uintptr_t>(info.failingAddress));
   if (info.callerAddress) {
     AppendFormat(line, "(caller: %016" PRIXPTR ") ",
@@ -77,9 +73,9 @@ std::string FormatFailureLine(ReportKind kind, int count,
                kind == ReportKind::Exception ? "Exception" : "LogHr", count,
                platform::CurrentThreadId(),
                static_cast<std::uint32_t>(info.hr));
-  line += Truncated(platform::SystemMessageText(info.hr), 256);
+  line += TruncateUtf8(platform::SystemMessageText(info.hr), 256);
   if (!info.message.empty()) line += "    Msg:[" + info.message + "] ";
-  line = Truncated(std::move(line), 2047);
+  line = TruncateUtf8(std::move(line), 2047);
   line += "\n";
   return line;
 }

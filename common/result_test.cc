@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/scope_exit.h"
+#include "common/text.h"
 
 namespace common {
 namespace {
@@ -80,6 +81,14 @@ TEST(ResultTest, LogLineNeverExceeds2048Characters) {
   std::string line = FormatFailureLine(ReportKind::LogHr, 1, info);
   EXPECT_LE(line.size(), 2048u);
   EXPECT_EQ(line.back(), '\n');
+  // Characters, not bytes, and never half of one.
+  info.message.clear();
+  for (int i = 0; i < 1000; ++i) info.message += "生成\xF0\x9F\x98\x80";
+  line = FormatFailureLine(ReportKind::LogHr, 1, info);
+  std::u16string units = Utf8ToUtf16(line);
+  EXPECT_EQ(units.size(), 2048u);
+  EXPECT_EQ(units.find(u'\uFFFD'), std::u16string::npos);
+  EXPECT_EQ(units.back(), u'\n');
 }
 
 TEST(ResultTest, CaughtExceptionsAreLoggedWithTheirCodes) {

@@ -14,8 +14,10 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
   };
   unsigned char lead = byte(i++);
   if (lead < 0x80) return lead;
+  // 0xF5 to 0xFF lead nothing that Unicode has; 0x80 to 0xC1 lead nothing
+  // at all.
   int extra = lead >= 0xF0 && lead < 0xF5   ? 3
-              : lead >= 0xE0                ? 2
+              : lead >= 0xE0 && lead < 0xF0 ? 2
               : lead >= 0xC2 && lead < 0xE0 ? 1
                                             : -1;
   if (extra < 0) return kReplacement;
@@ -79,6 +81,20 @@ std::string Utf16ToUtf8Impl(std::basic_string_view<Char> text) {
 }
 
 }  // namespace
+
+std::string TruncateUtf8(std::string text, std::size_t maxUnits) {
+  std::size_t i = 0, units = 0;
+  while (i < text.size()) {
+    std::size_t start = i;
+    char32_t cp = DecodeUtf8(text, i);
+    units += cp > 0xFFFF ? 2 : 1;
+    if (units > maxUnits) {
+      text.resize(start);
+      break;
+    }
+  }
+  return text;
+}
 
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;

@@ -9,6 +9,10 @@
 namespace common {
 
 std::u16string Utf8ToUtf16(std::string_view text);
+/// The longest start of `text` that holds at most `maxUnits` characters,
+/// counted as UTF-16 units (as a Windows buffer counts them), cut only
+/// between characters.
+std::string TruncateUtf8(std::string text, std::size_t maxUnits);
 std::string Utf16ToUtf8(std::u16string_view text);
 /// wchar_t strings: UTF-16 on Windows, UTF-32 elsewhere.
 std::wstring Utf8ToWide(std::string_view text);

@@ -19,7 +19,14 @@ TEST(TextTest, ReplacesInvalidSequences) {
             u"a\uFFFDb");
   EXPECT_EQ(Utf8ToUtf16("\xE6\x88"), u"\uFFFD");        // cut short
   EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");  // overlong
-  EXPECT_EQ(Utf16ToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");  // lone surrogate
+  // Leads beyond U+10FFFF's stand for nothing; what follows is not theirs.
+  EXPECT_EQ(Utf8ToUtf16("\xF8\x80\x80"), u"\uFFFD\uFFFD\uFFFD");
+  EXPECT_EQ(Utf8ToUtf16("\xFF"
+                        "a"),
+            u"\uFFFDa");
+  EXPECT_EQ(TruncateUtf8("ab生成", 3), "ab生");
+  EXPECT_EQ(TruncateUtf8("a\xF0\x9F\x98\x80", 2), "a");  // a pair or nothing
+  EXPECT_EQ(Utf16ToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");   // lone surrogate
 }
 
 }  // namespace
