@@ -1,6 +1,8 @@
 #include "common/file_system.h"
 
 #include <windows.h>
+// windows.h names ReplaceFileW "ReplaceFile"; the member keeps its own name.
+#undef ReplaceFile
 
 #include "common/platform.h"
 #include "common/result.h"
