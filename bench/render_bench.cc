@@ -1,6 +1,7 @@
 // Draws the full atlas of 3968 Chinese characters (U+4E00 upward) with each
-// engine and compresses it as a generation does, printing the render and the
-// compression time separately (best of a few runs). Then draws a table that
+// engine and compresses it as a generation does, printing the coverage,
+// render, drawing-check and compression times separately (best of a few
+// runs). Then draws a table that
 // needs a fallback face for 5 % of its units: every twentieth unit is kana or
 // CJK punctuation, drawn with a Latin symbol font that lacks them.
 // Run: build/linux/bench/Release/render_bench ["Face Name"] [runs]
@@ -14,7 +15,9 @@
 
 #include "common/result.h"
 #include "common/text.h"
+#include "render/drawing_check.h"
 #include "render/glyph_atlas.h"
+#include "render/glyph_coverage.h"
 #include "render/platform_services.h"
 #include "render/text_engine.h"
 #include "texture/compress.h"
@@ -29,9 +32,12 @@ double MsSince(Clock::time_point start) {
 }
 
 struct Figures {
+  double coverageMs = 1e300;
   double renderMs = 1e300;
+  double checkMs = 1e300;
   double compressMs = 1e300;
   HRESULT compressResult = 0;
+  std::size_t fallbackUnits = 0;
 };
 
 Figures Measure(const render::GlyphFonts& fonts, render::RenderEngine engine,
@@ -39,10 +45,21 @@ Figures Measure(const render::GlyphFonts& fonts, render::RenderEngine engine,
   Figures best;
   for (int run = 0; run < runs; ++run) {
     Clock::time_point start = Clock::now();
+    render::GlyphCoverage coverage = render::MeasureGlyphCoverage(
+        fonts, engine, render::kAtlasGrid, false, text);
+    best.coverageMs = std::min(best.coverageMs, MsSince(start));
+
+    start = Clock::now();
     render::DrawingSurface surface(render::GlyphAtlas::kWidth,
                                    render::GlyphAtlas::kHeight);
     render::DrawGlyphs(surface, engine, fonts, render::kAtlasGrid, false, text);
     best.renderMs = std::min(best.renderMs, MsSince(start));
+
+    start = Clock::now();
+    render::GlyphFindings findings = render::CheckDrawing(
+        surface.pixels(), surface.width(), surface.height(), coverage);
+    best.checkMs = std::min(best.checkMs, MsSince(start));
+    best.fallbackUnits = findings.FallbackCount();
 
     texture::ImageView view;
     view.width = view.height = 4096;
@@ -75,8 +92,11 @@ std::u16string FallbackTable() {
 }
 
 void PrintFigures(const char* engine, const Figures& f) {
-  std::printf("%-12s render %8.1f ms   compress %8.1f ms", engine, f.renderMs,
-              f.compressMs);
+  std::printf(
+      "%-12s coverage %6.1f ms   render %8.1f ms   check %6.1f ms   "
+      "compress %8.1f ms   (%zu units by a fallback face)",
+      engine, f.coverageMs, f.renderMs, f.checkMs, f.compressMs,
+      f.fallbackUnits);
   if (common::Failed(f.compressResult))
     std::printf("   (compression failed: 0x%08X)",
                 static_cast<unsigned>(f.compressResult));

@@ -4,6 +4,7 @@
 #include "render/text_engine.h"
 
 #include <dwrite_2.h>
+#include <dwrite_3.h>
 
 #include <algorithm>
 #include <climits>
@@ -108,10 +109,6 @@ DrawingSurface ScaleSurface(const DrawingSurface& source, std::uint32_t width,
 
 namespace {
 
-const wchar_t* Wide(const char16_t* text) {
-  return reinterpret_cast<const wchar_t*>(text);
-}
-
 LOGFONTW ToLogFontW(const LogFont& font) {
   static_assert(sizeof(LOGFONTW) == sizeof(LogFont));
   LOGFONTW record = {};
@@ -145,11 +142,8 @@ ComPtr<IDWriteFontCollection> SystemFonts() {
   return fonts;
 }
 
-/// A family's name in the user's language, else in US English, else its
-/// first.
-std::wstring FamilyName(IDWriteFontFamily* family) {
-  ComPtr<IDWriteLocalizedStrings> names;
-  THROW_IF_FAILED(family->GetFamilyNames(names.GetAddressOf()));
+/// A name in the user's language, else in US English, else the first.
+std::wstring LocalizedName(IDWriteLocalizedStrings* names) {
   UINT32 index = 0;
   BOOL exists = FALSE;
   wchar_t locale[LOCALE_NAME_MAX_LENGTH] = L"";
@@ -164,6 +158,12 @@ std::wstring FamilyName(IDWriteFontFamily* family) {
   THROW_IF_FAILED(names->GetString(index, name.data(), length + 1));
   name.resize(length);
   return name;
+}
+
+std::wstring FamilyName(IDWriteFontFamily* family) {
+  ComPtr<IDWriteLocalizedStrings> names;
+  THROW_IF_FAILED(family->GetFamilyNames(names.GetAddressOf()));
+  return LocalizedName(names.Get());
 }
 
 std::wstring FamilyNameOf(IDWriteFont* font) {
@@ -189,9 +189,11 @@ struct ResolvedFont {
 };
 
 /// The font GDI itself picks for the record, as DirectWrite knows it; null
-/// when GDI would substitute another face for the name. Where
-/// CreateFontFromLOGFONT only looks the name up among the families (Wine
-/// does), this still finds a style that GDI lists as a family of its own.
+/// when GDI would substitute another face for the name, or the platform
+/// cannot say. Where CreateFontFromLOGFONT only looks the name up among the
+/// families (Wine does), this still finds a style that GDI lists as a
+/// family of its own: the face GDI selects names its DirectWrite family,
+/// weight, stretch and style.
 ComPtr<IDWriteFont> FontGdiPicks(IDWriteGdiInterop* interop,
                                  IDWriteFontCollection* fonts,
                                  const LOGFONTW& record) {
@@ -199,14 +201,29 @@ ComPtr<IDWriteFont> FontGdiPicks(IDWriteGdiInterop* interop,
   UniqueDc dc(::CreateCompatibleDC(nullptr));
   if (!gdiFont || !dc) return nullptr;
   HGDIOBJ previous = ::SelectObject(dc.get(), gdiFont.get());
+  auto deselect =
+      common::ScopeExit([&] { ::SelectObject(dc.get(), previous); });
   wchar_t picked[LF_FACESIZE] = L"";
   ::GetTextFaceW(dc.get(), LF_FACESIZE, picked);
   ComPtr<IDWriteFontFace> face;
+  ComPtr<IDWriteFontFace3> face3;
+  if (::lstrcmpiW(picked, record.lfFaceName) != 0 ||
+      FAILED(interop->CreateFontFaceFromHdc(dc.get(), face.GetAddressOf())) ||
+      FAILED(face.As(&face3)))
+    return nullptr;
+  ComPtr<IDWriteLocalizedStrings> names;
+  ComPtr<IDWriteFontFamily> family;
   ComPtr<IDWriteFont> font;
-  if (::lstrcmpiW(picked, record.lfFaceName) == 0 &&
-      SUCCEEDED(interop->CreateFontFaceFromHdc(dc.get(), face.GetAddressOf())))
-    fonts->GetFontFromFontFace(face.Get(), font.GetAddressOf());
-  ::SelectObject(dc.get(), previous);
+  UINT32 index = 0;
+  BOOL exists = FALSE;
+  if (FAILED(face3->GetFamilyNames(names.GetAddressOf()))) return nullptr;
+  std::wstring name = LocalizedName(names.Get());
+  if (FAILED(fonts->FindFamilyName(name.c_str(), &index, &exists)) ||
+      !exists || FAILED(fonts->GetFontFamily(index, family.GetAddressOf())) ||
+      FAILED(family->GetFirstMatchingFont(
+          face3->GetWeight(), face3->GetStretch(), face3->GetStyle(),
+          font.GetAddressOf())))
+    return nullptr;
   return font;
 }
 
