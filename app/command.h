@@ -34,12 +34,14 @@ int RunExport(const CommandContext& context, Arguments args);
 int RunSample(const CommandContext& context, Arguments args);
 /// karstel detect
 int RunDetect(const CommandContext& context, Arguments args);
-/// karstel generate [--game-folder DIR] --font FACE ...
+/// karstel generate [--game-folder DIR] [--font FACE] ... [--strict]
 int RunGenerate(const CommandContext& context, Arguments args);
-/// karstel atlas --font FACE ... (--game-folder DIR | --table FILE) -o OUT
+/// karstel atlas [--font FACE] ... (--game-folder DIR | --table FILE) -o OUT
 int RunAtlas(const CommandContext& context, Arguments args);
-/// karstel preview --font FACE ... [--text T] [--size WxH] -o FILE
+/// karstel preview [--font FACE] ... [--text T] [--size WxH] -o FILE
 int RunPreview(const CommandContext& context, Arguments args);
+/// karstel fonts [--game-folder DIR | --table FILE]
+int RunFonts(const CommandContext& context, Arguments args);
 
 /// Prints the failure in flight as one line for the terminal, logs it, and
 /// returns kExitError. For the catch blocks of commands.

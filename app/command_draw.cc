@@ -2,6 +2,7 @@
 // preview draw, written as files instead of into the game.
 #include <charconv>
 
+#include "app/atlas_builder.h"
 #include "app/character_table.h"
 #include "app/command.h"
 #include "app/command_drawing.h"
@@ -19,11 +20,12 @@ namespace app {
 namespace {
 
 constexpr char kAtlasUsage[] =
-    "用法: karstel atlas --font FACE [--symbol-font FACE] [--bold] [--italic]\n"
+    "用法: karstel atlas [--font FACE] [--symbol-font FACE] [--bold] "
+    "[--italic]\n"
     "         [--quotes corner|curly] [--engine directwrite|gdiplus]\n"
     "         (--game-folder DIR | --table char_table.dat) -o OUT [--quiet]\n";
 constexpr char kPreviewUsage[] =
-    "用法: karstel preview --font FACE [--symbol-font FACE] [--bold] "
+    "用法: karstel preview [--font FACE] [--symbol-font FACE] [--bold] "
     "[--italic]\n"
     "         [--quotes corner|curly] [--engine directwrite|gdiplus]\n"
     "         [--text 测试文本] [--size 283x252] -o preview.png\n";
@@ -88,13 +90,14 @@ int RunAtlas(const CommandContext& context, Arguments args) {
       auto file = context.fs.OpenForRead(table);
       return ReadCharacterTable(*file);
     });
-    std::string drawingStage =
-        "绘制 " + std::to_string(CountGlyphs(units)) + " 个字形";
-    render::GlyphAtlas atlas = TimeStage(progress, drawingStage, [&] {
-      return render::DrawGlyphAtlas(
-          drawing->fonts, drawing->engine,
-          drawing->quoteStyle == QuoteStyle::CurlyQuotes, units);
-    });
+    if (drawing->bestFace && !ChooseBestFace(context, *drawing, units))
+      return kExitError;
+    CheckedAtlas checked = DrawCheckedAtlas(
+        SystemAtlasEngine(), progress, drawing->fonts, drawing->engine,
+        drawing->quoteStyle == QuoteStyle::CurlyQuotes, units);
+    PrintGlyphFindings(context.err, checked.findings);
+    render::GlyphAtlas atlas;
+    atlas.pixels = checked.surface.TakePixels();
     // The DDS keeps the canvas byte for byte; the PNG shows it.
     TimeStage(progress, "写入 DDS", [&] {
       WriteWhole(context, common::PathFromUtf8(*out + ".dds"),
@@ -132,6 +135,9 @@ int RunPreview(const CommandContext& context, Arguments args) {
       !error.empty())
     return Usage(context, error, kPreviewUsage);
   if (!CheckFontsAvailable(context, drawing->fonts)) return kExitError;
+  if (drawing->bestFace &&
+      !ChooseBestFace(context, *drawing, common::Utf8ToUtf16(text)))
+    return kExitError;
 
   try {
     render::PreviewImage image =

@@ -114,6 +114,40 @@ TEST_F(DrawCommandTest, GenerateOnlyTheChosenVariantsQuietly) {
             kExitUsage);
 }
 
+TEST_F(DrawCommandTest, FontsRankFacesAndGenerateTakesTheBest) {
+  Outcome fonts = Invoke(RunFonts, {"--game-folder", Folder()});
+  ASSERT_EQ(fonts.code, kExitSuccess) << fonts.err;
+  EXPECT_NE(fonts.out.find("WenQuanYi Micro Hei  [400]"), std::string::npos);
+  // Best first: "covered/total  Family  [weights]".
+  std::string first = fonts.out.substr(0, fonts.out.find('\n'));
+  std::size_t slash = first.find('/'), gap = first.find("  ");
+  ASSERT_NE(gap, std::string::npos) << first;
+  EXPECT_EQ(first.substr(0, slash), first.substr(slash + 1, gap - slash - 1));
+  std::string best = first.substr(gap + 2, first.find("  [") - gap - 2);
+
+  Outcome generate = Invoke(
+      RunGenerate, {"--game-folder", Folder(), "--variants", "IV", "--quiet"});
+  ASSERT_EQ(generate.code, kExitSuccess) << generate.err;
+  EXPECT_NE(generate.err.find("未指定 --font，使用覆盖字符最多的字体 \"" +
+                              best + "\""),
+            std::string::npos)
+      << generate.err;
+}
+
+TEST_F(DrawCommandTest, StrictGenerateRefusesAFallbackAndNamesIt) {
+  // The sample table's fullwidth punctuation is not in DejaVu Sans.
+  std::vector<Bytes> before = AllWtd();
+  Outcome generate =
+      Invoke(RunGenerate, {"--game-folder", Folder(), "--font", kFont,
+                           "--symbol-font", "DejaVu Sans", "--strict"});
+  EXPECT_EQ(generate.code, kExitError);
+  EXPECT_NE(generate.err.find("个字符所选字体中没有，已用 \""),
+            std::string::npos)
+      << generate.err;
+  EXPECT_NE(generate.err.find("\u3002 (U+3002)"), std::string::npos);
+  EXPECT_EQ(AllWtd(), before);
+}
+
 TEST_F(DrawCommandTest, PreviewWritesAPngOfTheGrid) {
   std::string out = common::PathToUtf8(dir_.path() / "preview.png");
   Outcome preview = Invoke(RunPreview, {"--font", kFont, "-o", out});

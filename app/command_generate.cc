@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "app/character_table.h"
 #include "app/command.h"
 #include "app/command_drawing.h"
 #include "app/command_options.h"
@@ -7,6 +8,7 @@
 #include "app/generation.h"
 #include "app/progress.h"
 #include "app/registry.h"
+#include "app/sample_table.h"
 #include "common/result.h"
 #include "common/text.h"
 
@@ -14,11 +16,11 @@ namespace app {
 namespace {
 
 constexpr char kUsage[] =
-    "用法: karstel generate [--game-folder DIR] --font FACE "
+    "用法: karstel generate [--game-folder DIR] [--font FACE] "
     "[--symbol-font FACE]\n"
     "         [--bold] [--italic] [--quotes corner|curly]\n"
     "         [--engine directwrite|gdiplus] [--variants IV,TLAD,TBoGT] "
-    "[--quiet]\n";
+    "[--strict] [--quiet]\n";
 
 // "IV,TLAD" -> {IV, TLAD}; nothing for an unknown name.
 std::optional<std::set<Episode>> ParseVariants(std::string_view list) {
@@ -32,6 +34,20 @@ std::optional<std::set<Episode>> ParseVariants(std::string_view list) {
     episodes.insert(*it);
   }
   return episodes;
+}
+
+// The units the best face is judged on: the folder's table, or, when it
+// cannot be read (the generation then says why), the common hanzi.
+std::u16string TableOrSample(const CommandContext& context,
+                             const common::Path& gameFolder) {
+  try {
+    auto file =
+        context.fs.OpenForRead(AppendPath(gameFolder, CharacterTablePath()));
+    return ReadCharacterTable(*file);
+  } catch (...) {
+    LOG_CAUGHT_EXCEPTION();
+    return SampleCharacterTable();
+  }
 }
 
 int ToExitCode(GenerationOutcome outcome) {
@@ -53,7 +69,9 @@ int RunGenerate(const CommandContext& context, Arguments args) {
   std::string error;
   std::vector<std::string_view> valueOptions = kDrawingValueOptions;
   valueOptions.insert(valueOptions.end(), {"--game-folder", "--variants"});
-  auto options = ParseOptions(args, valueOptions, kDrawingFlags, error);
+  std::vector<std::string_view> flags = kDrawingFlags;
+  flags.push_back("--strict");
+  auto options = ParseOptions(args, valueOptions, flags, error);
   std::optional<DrawingOptions> drawing;
   if (options && options->positional.empty())
     drawing = ParseDrawingOptions(*options, error);
@@ -88,9 +106,20 @@ int RunGenerate(const CommandContext& context, Arguments args) {
     return ReportFailure(context, "无法检查游戏目录");
   }
 
+  if (drawing->bestFace &&
+      !ChooseBestFace(context, *drawing,
+                      TableOrSample(context, settings.gameFolder)))
+    return kExitError;
+  settings.mainFont = drawing->fonts.mainFont;
+  settings.symbolFont = drawing->fonts.symbolFont;
+
   StageObserver progress = TerminalProgress(context.err, drawing->quiet);
   GenerationServices services{context.fs, messages, TimedAtlasBuilder(progress),
                               progress};
+  services.strict = options->Flag("--strict");
+  services.onFindings = [&](const render::GlyphFindings& findings) {
+    PrintGlyphFindings(context.err, findings);
+  };
   return ToExitCode(GenerateFontTexture(services, settings));
 }
 

@@ -16,10 +16,11 @@ bool Contains(const std::vector<std::string_view>& names,
 constexpr std::int32_t kFontHeight = -58;
 constexpr std::uint8_t kGb2312CharSet = 134;
 
+// A record without a face name when `face` is empty.
 std::optional<render::LogFont> FontFor(const std::string& face, bool bold,
                                        bool italic, std::string& error) {
   std::u16string name = common::Utf8ToUtf16(face);
-  if (name.empty() || name.size() > 31) {
+  if (name.size() > 31) {
     error = "字体名称须为 1 到 31 个字符: " + face;
     return std::nullopt;
   }
@@ -86,17 +87,22 @@ std::optional<DrawingOptions> ParseDrawingOptions(const CommandOptions& options,
                                                   std::string& error) {
   DrawingOptions drawing;
   std::optional<std::string> face = options.Value("--font");
-  if (!face) {
-    error = "缺少 --font";
-    return std::nullopt;
+  std::optional<std::string> symbolFace = options.Value("--symbol-font");
+  for (const auto& given : {face, symbolFace}) {
+    if (given && given->empty()) {
+      error = "字体名称须为 1 到 31 个字符: ";
+      return std::nullopt;
+    }
   }
+  drawing.bestFace = !face;
+  drawing.symbolFontGiven = symbolFace.has_value();
   bool bold = options.Flag("--bold"), italic = options.Flag("--italic");
-  auto mainFont = FontFor(*face, bold, italic, error);
+  auto mainFont = FontFor(face.value_or(""), bold, italic, error);
   if (!mainFont) return std::nullopt;
   // As in the dialog: without a symbol font of its own, the main font draws
   // the symbols too.
-  auto symbolFont = FontFor(options.Value("--symbol-font").value_or(*face),
-                            bold, italic, error);
+  auto symbolFont =
+      FontFor(symbolFace.value_or(face.value_or("")), bold, italic, error);
   if (!symbolFont) return std::nullopt;
   drawing.fonts = {*mainFont, *symbolFont};
 

@@ -42,13 +42,17 @@ struct DrawingOptions {
   QuoteStyle quoteStyle = QuoteStyle::CornerBrackets;
   render::RenderEngine engine = render::RenderEngine::DirectWrite;
   bool quiet = false;
+  /// --font was left out: the main font (and, without --symbol-font, the
+  /// symbol font) is a record without a face name until ChooseBestFace.
+  bool bestFace = false;
+  bool symbolFontGiven = false;
 };
 
 /// Builds the fonts as the dialog's font chooser leaves them (height -58,
-/// GB2312 character set, weight 700 with --bold, else 400): --font is
-/// required, --symbol-font defaults to the main font; --quotes corner|curly
-/// and --engine directwrite|gdiplus. Returns nothing and sets `error` for a
-/// missing or invalid choice.
+/// GB2312 character set, weight 700 with --bold, else 400): --font FACE, or
+/// none for the best-covering installed face; --symbol-font defaults to the
+/// main font; --quotes corner|curly and --engine directwrite|gdiplus.
+/// Returns nothing and sets `error` for an invalid choice.
 std::optional<DrawingOptions> ParseDrawingOptions(const CommandOptions& options,
                                                   std::string& error);
 

@@ -73,14 +73,25 @@ TEST(ParseDrawingOptionsTest, ReadsEveryChoice) {
   EXPECT_TRUE(drawing->quiet);
 }
 
-TEST(ParseDrawingOptionsTest, RefusesMissingOrInvalidChoices) {
+TEST(ParseDrawingOptionsTest, RefusesInvalidChoices) {
   std::string error;
-  EXPECT_FALSE(Drawing({}, error));
   EXPECT_FALSE(Drawing({"--font", ""}, error));
+  EXPECT_FALSE(Drawing({"--symbol-font", ""}, error));
   EXPECT_FALSE(Drawing({"--font", std::string(32, 'a')}, error));
   EXPECT_TRUE(Drawing({"--font", std::string(31, 'a')}, error));
   EXPECT_FALSE(Drawing({"--font", "A", "--quotes", "french"}, error));
   EXPECT_FALSE(Drawing({"--font", "A", "--engine", "opengl"}, error));
+}
+
+TEST(ParseDrawingOptionsTest, WithoutFontLeavesTheFaceToBeChosen) {
+  std::string error;
+  auto drawing = Drawing({"--symbol-font", "Sym", "--bold"}, error);
+  ASSERT_TRUE(drawing) << error;
+  EXPECT_TRUE(drawing->bestFace);
+  EXPECT_FALSE(render::IsChosen(drawing->fonts.mainFont));
+  EXPECT_EQ(drawing->fonts.mainFont.weight, 700);
+  EXPECT_EQ(drawing->fonts.mainFont.height, -58);
+  EXPECT_EQ(render::FaceName(drawing->fonts.symbolFont), u"Sym");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/generation.h"
 
 #include <atomic>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <future>
@@ -90,8 +91,16 @@ class VariantPreparer {
   std::thread worker_;
 };
 
-void RunPipeline(const GenerationServices& services,
-                 const GenerationSettings& settings) {
+std::string Note(const char* format, std::size_t count) {
+  char line[160];
+  std::snprintf(line, sizeof line, format, count);
+  return line;
+}
+
+// Returns the findings of the atlas, or nothing when a strict run stopped
+// at them before writing.
+std::optional<render::GlyphFindings> RunPipeline(
+    const GenerationServices& services, const GenerationSettings& settings) {
   CharacterTable table = TimeStage(services.onStage, "读取字符表", [&] {
     return ReadTableOf(services.fs, settings.gameFolder);
   });
@@ -103,10 +112,14 @@ void RunPipeline(const GenerationServices& services,
   if (!services.straightforwardWriter)
     preparer.emplace(services.fs, settings.gameFolder, chosen);
 
-  texture::CompressedImage image = services.buildAtlas(
+  BuiltAtlas atlas = services.buildAtlas(
       render::GlyphFonts{settings.mainFont, settings.symbolFont},
       settings.renderEngine, settings.quoteStyle == QuoteStyle::CurlyQuotes,
       table);
+  // The player hears of missing characters before any file is written.
+  if (services.onFindings) services.onFindings(atlas.findings);
+  if (services.strict && !atlas.findings.empty()) return std::nullopt;
+  const texture::CompressedImage& image = atlas.image;
   // The variants store the same texture: it is deflated once.
   resource::DeflatedBlockCache cache(image);
   resource::SaveOptions options;
@@ -129,13 +142,26 @@ void RunPipeline(const GenerationServices& services,
           [&](common::OutputFile& out) { patch->Write(out, options); });
     });
   }
+  return std::move(atlas.findings);
 }
 
 }  // namespace
 
+std::string ClosingMessage(const render::GlyphFindings& findings) {
+  std::string text = kGenerated;
+  if (!findings.overflow.empty())
+    text += Note(kOverflowNote, findings.overflow.size());
+  if (!findings.fallback.empty())
+    text += Note(kFallbackNote, findings.FallbackCount());
+  if (!findings.missing.empty())
+    text += Note(kMissingNote, findings.missing.size());
+  return text;
+}
+
 GenerationOutcome GenerateFontTexture(const GenerationServices& services,
                                       const GenerationSettings& settings) {
   MessageSink& messages = services.messages;
+  std::optional<render::GlyphFindings> findings;
   if (!render::IsChosen(settings.mainFont) ||
       !render::IsChosen(settings.symbolFont)) {
     messages.ShowMessage(MessageIcon::Warning, kFontNotChosen);
@@ -151,7 +177,7 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
       return GenerationOutcome::Warned;
     }
     if (settings.episodes.empty()) return GenerationOutcome::NothingSelected;
-    RunPipeline(services, settings);
+    findings = RunPipeline(services, settings);
   } catch (...) {
     // A table test that fails for another reason than absence lands here as
     // well: something is wrong with the folder, and the user should hear so.
@@ -159,7 +185,14 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
     messages.ShowMessage(MessageIcon::Error, kGenerationFailed);
     return GenerationOutcome::Failed;
   }
-  messages.ShowMessage(MessageIcon::Information, kGenerated);
+  if (!findings) {
+    messages.ShowMessage(MessageIcon::Error, kStrictStopped);
+    return GenerationOutcome::Failed;
+  }
+  std::string closing = ClosingMessage(*findings);
+  messages.ShowMessage(
+      closing == kGenerated ? MessageIcon::Information : MessageIcon::Warning,
+      closing);
   return GenerationOutcome::Generated;
 }
 

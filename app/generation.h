@@ -5,11 +5,14 @@
 #include <chrono>
 #include <functional>
 #include <set>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/episode.h"
 #include "app/message.h"
 #include "common/file_system.h"
+#include "render/drawing_check.h"
 #include "render/font.h"
 #include "texture/image.h"
 
@@ -28,11 +31,24 @@ struct GenerationSettings {
   std::set<Episode> episodes;
 };
 
-/// Draws and compresses the atlas of `text`: render::BuildGlyphAtlas, or a
-/// stand-in in tests.
-using AtlasBuilder = std::function<texture::CompressedImage(
+/// A drawn and compressed atlas, and what the player should hear about its
+/// glyphs. A bare image has no findings.
+struct BuiltAtlas {
+  BuiltAtlas(texture::CompressedImage image) : image(std::move(image)) {}
+  BuiltAtlas(texture::CompressedImage image, render::GlyphFindings findings)
+      : image(std::move(image)), findings(std::move(findings)) {}
+  texture::CompressedImage image;
+  render::GlyphFindings findings;
+};
+
+/// Draws, checks and compresses the atlas of `text` (CheckedAtlasBuilder),
+/// or a stand-in in tests. Throws when the drawing fails its check.
+using AtlasBuilder = std::function<BuiltAtlas(
     const render::GlyphFonts& fonts, render::RenderEngine engine,
     bool curlyQuotes, std::u16string_view text)>;
+
+/// Hears the glyph findings of the atlas before any file is written.
+using FindingsObserver = std::function<void(const render::GlyphFindings&)>;
 
 /// Hears of each finished stage, for progress on the command line.
 using StageObserver = std::function<void(
@@ -47,9 +63,12 @@ struct GenerationServices {
   /// Write each file with the plain one-stream writer and no shared deflate
   /// of the texture: the reference the benchmark compares against.
   bool straightforwardWriter = false;
+  /// Any glyph finding is a failure, and nothing is written.
+  bool strict = false;
+  FindingsObserver onFindings;  ///< may be empty
 };
 
-/// render::BuildGlyphAtlas as an AtlasBuilder.
+/// The platform's engines as an AtlasBuilder, with the drawing checked.
 AtlasBuilder SystemAtlasBuilder();
 
 /// How a run ended; the dialog ignores it, the command line turns it into an
@@ -61,7 +80,10 @@ enum class GenerationOutcome { Generated, Warned, NothingSelected, Failed };
 /// table, builds the atlas once and patches each chosen variant in the order
 /// IV, TBoGT, TLAD, creating its folder first. Any failure after validation
 /// is logged and shown as one fixed error; variants patched before it stay
-/// patched. Throws nothing once validation has passed.
+/// patched. The closing message tells of characters the texture lacks or
+/// draws with another font (icon Warning then); with `strict` such findings
+/// fail the run before anything is written. Throws nothing once validation
+/// has passed.
 GenerationOutcome GenerateFontTexture(const GenerationServices& services,
                                       const GenerationSettings& settings);
 
@@ -73,5 +95,19 @@ inline constexpr char kCharacterTableMissing[] =
 inline constexpr char kGenerated[] = "生成成功";
 inline constexpr char kGenerationFailed[] =
     "生成贴图时出现错误。\n如果已经替换汉化贴图，请尝试还原原版贴图。";
+/// Lines after kGenerated, each with its count in place of %zu.
+inline constexpr char kOverflowNote[] =
+    "\n\n有 %zu 个字符超出贴图容量（最多 3968 个），未能写入。";
+inline constexpr char kFallbackNote[] =
+    "\n\n有 %zu 个字符所选字体中没有，已用其他字体绘制。";
+inline constexpr char kMissingNote[] =
+    "\n\n有 %zu 个字符任何已安装字体中都没有，在游戏中将显示为空白。";
+/// The end of a strict run with findings (the command line's --strict).
+inline constexpr char kStrictStopped[] =
+    "贴图不完整（见上），按 --strict 的要求未写入任何文件。";
+
+/// kGenerated with one line per finding of the three kinds the game shows:
+/// characters past the grid, drawn by a fallback face, and blank.
+std::string ClosingMessage(const render::GlyphFindings& findings);
 
 }  // namespace app

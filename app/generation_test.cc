@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "app/atlas_builder.h"
 #include "app/game_folder.h"
 #include "app/test_util.h"
 #include "common/hresult.h"
@@ -273,6 +274,113 @@ TEST_F(GenerationTest, ReportsEachStage) {
             GenerationOutcome::Generated);
   EXPECT_EQ(stages,
             (std::vector<std::string>{"读取字符表", "写入 IV", "写入 TLAD"}));
+}
+
+// Coverage that finds every unit in the chosen font but U+E000, which no
+// face has, and U+3001, which only a fallback face has.
+class StandInCoverage final : public render::FontCoverage {
+ public:
+  render::GlyphSource Find(char16_t unit, std::u16string& face) override {
+    if (unit == u'\uE000') return render::GlyphSource::Missing;
+    if (unit != u'\u3001') return render::GlyphSource::Chosen;
+    face = u"Fallback Face";
+    return render::GlyphSource::Fallback;
+  }
+};
+
+// An engine stand-in that inks one pixel of each cell whose index `inks`
+// accepts, and never the cell of U+E000.
+AtlasEngine StandInEngine(std::function<bool(std::uint32_t)> inks) {
+  AtlasEngine engine;
+  engine.measure = [](const render::GlyphFonts&, render::RenderEngine,
+                      bool curlyQuotes, std::u16string_view text) {
+    StandInCoverage coverage;
+    return render::MeasureGlyphCoverage(coverage, coverage, render::kAtlasGrid,
+                                        curlyQuotes, text);
+  };
+  engine.draw = [inks](render::DrawingSurface& surface,
+                       const render::GlyphFonts&, render::RenderEngine,
+                       bool curlyQuotes, std::u16string_view text) {
+    std::uint32_t index = 0;
+    render::WalkGlyphCells(
+        text, render::kAtlasGrid, curlyQuotes, [&](const render::GlyphCell& c) {
+          if (!inks(index++) || c.unit == u'\uE000') return;
+          std::size_t at = (std::size_t(c.box.top + 33) * surface.width() +
+                            std::size_t(c.box.left + 32)) *
+                           4;
+          std::fill_n(surface.pixels().begin() + at, 4, std::byte{0xFF});
+        });
+  };
+  return engine;
+}
+
+class DrawingCheckTest : public GenerationTest {
+ protected:
+  GenerationOutcome GenerateWith(std::function<bool(std::uint32_t)> inks,
+                                 bool strict = false) {
+    GenerationServices services{recording_, messages_,
+                                CheckedAtlasBuilder(StandInEngine(inks), {})};
+    services.strict = strict;
+    services.onFindings = [this](const render::GlyphFindings& findings) {
+      findings_ = findings;
+    };
+    return GenerateFontTexture(services, settings_);
+  }
+
+  // U+E000 (no face), U+3001 (a fallback face) and 4098 ideographs: 132
+  // units more than the grid holds.
+  static std::u16string OverfullTable() {
+    std::u16string table = u"\uE000\u3001";
+    for (char16_t unit = 0x4E00; table.size() < 4100; ++unit) table += unit;
+    return table;
+  }
+
+  render::GlyphFindings findings_;
+};
+
+TEST_F(DrawingCheckTest, EngineThatDrawsNothingFailsAndTouchesNoFile) {
+  test::MakeGameFolder(dir_.path(), true, u"一二三四五六七八九十");
+  std::vector<Bytes> before = AllWtd();
+  EXPECT_EQ(GenerateWith([](std::uint32_t) { return false; }),
+            GenerationOutcome::Failed);
+  EXPECT_EQ(messages_.messages, Only(MessageIcon::Error, kGenerationFailed));
+  EXPECT_TRUE(recording_.Lines("create ").empty());
+  EXPECT_EQ(AllWtd(), before);
+}
+
+TEST_F(DrawingCheckTest, FewEmptyCellsAreReportedNotFatal) {
+  test::MakeGameFolder(dir_.path(), true, u"一二三四五六七八九十");
+  EXPECT_EQ(GenerateWith([](std::uint32_t i) { return i != 3 && i != 7; }),
+            GenerationOutcome::Generated);
+  EXPECT_EQ(findings_.blank, u"四八");
+  EXPECT_EQ(messages_.messages, Only(MessageIcon::Information, kGenerated));
+  EXPECT_FALSE(test::FontChsPixels(WtdBytes(Episode::TLAD)).empty());
+}
+
+TEST_F(DrawingCheckTest, ClosingMessageCountsWhatTheGameWillLack) {
+  test::MakeGameFolder(dir_.path(), true, OverfullTable());
+  EXPECT_EQ(GenerateWith([](std::uint32_t) { return true; }),
+            GenerationOutcome::Generated);
+  EXPECT_EQ(findings_.overflow.size(), 132u);
+  EXPECT_EQ(findings_.overflow.back(), char16_t(0x4E00 + 4097));
+  EXPECT_EQ(messages_.messages,
+            Only(MessageIcon::Warning,
+                 "生成成功"
+                 "\n\n有 132 个字符超出贴图容量（最多 3968 个），未能写入。"
+                 "\n\n有 1 个字符所选字体中没有，已用其他字体绘制。"
+                 "\n\n有 1 个字符任何已安装字体中都没有，在游戏中将显示为"
+                 "空白。"));
+  EXPECT_FALSE(test::FontChsPixels(WtdBytes(Episode::IV)).empty());
+}
+
+TEST_F(DrawingCheckTest, StrictRunStopsAtFindingsBeforeWriting) {
+  test::MakeGameFolder(dir_.path(), true, OverfullTable());
+  std::vector<Bytes> before = AllWtd();
+  EXPECT_EQ(GenerateWith([](std::uint32_t) { return true; }, true),
+            GenerationOutcome::Failed);
+  EXPECT_EQ(messages_.messages, Only(MessageIcon::Error, kStrictStopped));
+  EXPECT_TRUE(recording_.Lines("create ").empty());
+  EXPECT_EQ(AllWtd(), before);
 }
 
 // The fast writer (prepared files, one shared deflate of the texture, both

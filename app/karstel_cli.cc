@@ -28,15 +28,22 @@ constexpr std::string_view kHelp =
     "  encode --raw W H IN.bgra OUT.dds\n"
     "                          同上, 输入为宽 W 高 H 的 B,G,R,A 原始像素\n"
     "  detect                  自动查找游戏目录并显示\n"
-    "  generate [--game-folder DIR] --font FACE [--symbol-font FACE] [--bold]\n"
+    "  fonts [--game-folder DIR | --table FILE]\n"
+    "                          列出已安装的字体及其字重; 有字符表时\n"
+    "                          按覆盖的字符数排序\n"
+    "  generate [--game-folder DIR] [--font FACE] [--symbol-font FACE] "
+    "[--bold]\n"
     "           [--italic] [--quotes corner|curly] [--engine "
     "directwrite|gdiplus]\n"
-    "           [--variants IV,TLAD,TBoGT] [--quiet]\n"
+    "           [--variants IV,TLAD,TBoGT] [--strict] [--quiet]\n"
     "                          生成字体贴图并写入所选版本的 fonts.wtd;\n"
-    "                          不给 --game-folder 时自动查找游戏目录\n"
-    "  preview --font FACE ... [--text 测试文本] [--size 283x252] -o FILE.png\n"
+    "                          不给 --game-folder 时自动查找游戏目录,\n"
+    "                          不给 --font 时使用覆盖字符最多的字体;\n"
+    "                          --strict: 有缺字时报错且不写入任何文件\n"
+    "  preview [--font FACE] ... [--text 测试文本] [--size 283x252] -o "
+    "FILE.png\n"
     "                          把预览写为 PNG 图片\n"
-    "  atlas --font FACE ... (--game-folder DIR | --table FILE) -o OUT\n"
+    "  atlas [--font FACE] ... (--game-folder DIR | --table FILE) -o OUT\n"
     "                          绘制字形图集, 写入 OUT.png 和 OUT.dds,\n"
     "                          不改动任何游戏文件\n"
     "  help                    显示本帮助\n"
@@ -55,6 +62,7 @@ constexpr Command kCommands[] = {
     {"sample", app::RunSample},         {"detect", app::RunDetect},
     {"encode", app::RunEncode},         {"generate", app::RunGenerate, true},
     {"preview", app::RunPreview, true}, {"atlas", app::RunAtlas, true},
+    {"fonts", app::RunFonts, true},
 };
 
 }  // namespace

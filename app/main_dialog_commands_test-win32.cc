@@ -197,9 +197,18 @@ TEST_F(DialogCommandsTest, GeneratesIntoTheSampleGameWithBothEngines) {
   Click(IDC_GDIPLUS);
   Click(IDC_GENERATE);
   ASSERT_EQ(services_.messages.size(), 2u);
+  test::Bytes gdiPlus = test::FontChsPixels(game.FontsWtd(Episode::IV));
+  if (test::RunningOnWine()) {
+    // Wine's GDI+ drops every glyph wider than its layout box, the
+    // ideographs among them, and still reports success: the drawing check
+    // must stop that atlas before any file is written.
+    EXPECT_EQ(services_.messages[1].icon, MessageIcon::Error);
+    EXPECT_EQ(services_.messages[1].text, kGenerationFailed);
+    EXPECT_EQ(gdiPlus, directWrite);
+    return;
+  }
   EXPECT_EQ(services_.messages[1].icon, MessageIcon::Information);
   EXPECT_EQ(services_.messages[1].text, kGenerated);
-  test::Bytes gdiPlus = test::FontChsPixels(game.FontsWtd(Episode::IV));
   EXPECT_EQ(gdiPlus.size(), 4096u * 4096u);
   // The engines place glyphs differently, so the textures differ.
   EXPECT_NE(gdiPlus, directWrite);

@@ -1,7 +1,11 @@
 // Draws the full atlas of 3968 Chinese characters (U+4E00 upward) with each
-// engine and compresses it as a generation does, printing the render and the
-// compression time separately (best of a few runs).
+// engine and compresses it as a generation does, printing the coverage,
+// render, drawing-check and compression times separately (best of a few
+// runs). Then draws a table that
+// needs a fallback face for 5 % of its units: every twentieth unit is kana or
+// CJK punctuation, drawn with a Latin symbol font that lacks them.
 // Run: build/linux/bench/Release/render_bench ["Face Name"] [runs]
+//      ["Latin Symbol Face"]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -11,7 +15,9 @@
 
 #include "common/result.h"
 #include "common/text.h"
+#include "render/drawing_check.h"
 #include "render/glyph_atlas.h"
+#include "render/glyph_coverage.h"
 #include "render/platform_services.h"
 #include "render/text_engine.h"
 #include "texture/compress.h"
@@ -26,9 +32,12 @@ double MsSince(Clock::time_point start) {
 }
 
 struct Figures {
+  double coverageMs = 1e300;
   double renderMs = 1e300;
+  double checkMs = 1e300;
   double compressMs = 1e300;
   HRESULT compressResult = 0;
+  std::size_t fallbackUnits = 0;
 };
 
 Figures Measure(const render::GlyphFonts& fonts, render::RenderEngine engine,
@@ -36,10 +45,21 @@ Figures Measure(const render::GlyphFonts& fonts, render::RenderEngine engine,
   Figures best;
   for (int run = 0; run < runs; ++run) {
     Clock::time_point start = Clock::now();
+    render::GlyphCoverage coverage = render::MeasureGlyphCoverage(
+        fonts, engine, render::kAtlasGrid, false, text);
+    best.coverageMs = std::min(best.coverageMs, MsSince(start));
+
+    start = Clock::now();
     render::DrawingSurface surface(render::GlyphAtlas::kWidth,
                                    render::GlyphAtlas::kHeight);
     render::DrawGlyphs(surface, engine, fonts, render::kAtlasGrid, false, text);
     best.renderMs = std::min(best.renderMs, MsSince(start));
+
+    start = Clock::now();
+    render::GlyphFindings findings = render::CheckDrawing(
+        surface.pixels(), surface.width(), surface.height(), coverage);
+    best.checkMs = std::min(best.checkMs, MsSince(start));
+    best.fallbackUnits = findings.FallbackCount();
 
     texture::ImageView view;
     view.width = view.height = 4096;
@@ -57,11 +77,42 @@ Figures Measure(const render::GlyphFonts& fonts, render::RenderEngine engine,
   return best;
 }
 
+// 3968 units: ideographs, with every twentieth one replaced by a distinct
+// kana or CJK punctuation mark (198 units), which take the symbol font.
+std::u16string FallbackTable() {
+  std::u16string symbols;
+  for (char16_t unit = 0x3001; unit <= 0x3011; ++unit) symbols += unit;
+  for (char16_t unit = 0x3041; unit <= 0x3096; ++unit) symbols += unit;
+  for (char16_t unit = 0x30A1; unit <= 0x30FA; ++unit) symbols += unit;
+  std::u16string text;
+  char16_t ideograph = 0x4E00;
+  for (std::size_t i = 0; text.size() < 3968; ++i)
+    text += i % 20 == 19 ? symbols[(i / 20) % symbols.size()] : ideograph++;
+  return text;
+}
+
+void PrintFigures(const char* engine, const Figures& f) {
+  std::printf(
+      "%-12s coverage %6.1f ms   render %8.1f ms   check %6.1f ms   "
+      "compress %8.1f ms   (%zu units by a fallback face)",
+      engine, f.coverageMs, f.renderMs, f.checkMs, f.compressMs,
+      f.fallbackUnits);
+  if (common::Failed(f.compressResult))
+    std::printf("   (compression failed: 0x%08X)",
+                static_cast<unsigned>(f.compressResult));
+  std::printf("\n");
+}
+
+const char* EngineName(render::RenderEngine engine) {
+  return engine == render::RenderEngine::GdiPlus ? "GDI+" : "DirectWrite";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string face = argc > 1 ? argv[1] : "WenQuanYi Micro Hei";
   int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+  std::string symbolFace = argc > 3 ? argv[3] : "DejaVu Sans";
   try {
     render::PlatformServices services;
     render::LogFont font;
@@ -76,17 +127,23 @@ int main(int argc, char** argv) {
     std::printf("atlas of %zu glyphs, 4096 x 4096, font \"%s\", best of %d\n",
                 text.size(), face.c_str(), runs);
     for (auto engine :
-         {render::RenderEngine::DirectWrite, render::RenderEngine::GdiPlus}) {
-      Figures f = Measure({font, font}, engine, text, runs);
-      std::printf(
-          "%-12s render %8.1f ms   compress %8.1f ms",
-          engine == render::RenderEngine::GdiPlus ? "GDI+" : "DirectWrite",
-          f.renderMs, f.compressMs);
-      if (common::Failed(f.compressResult))
-        std::printf("   (compression failed: 0x%08X)",
-                    static_cast<unsigned>(f.compressResult));
-      std::printf("\n");
-    }
+         {render::RenderEngine::DirectWrite, render::RenderEngine::GdiPlus})
+      PrintFigures(EngineName(engine),
+                   Measure({font, font}, engine, text, runs));
+
+    render::LogFont symbol = font;
+    symbol.charSet = 1;  // a Latin font, as the font chooser leaves it
+    render::SetFaceName(symbol, common::Utf8ToUtf16(symbolFace));
+    render::CheckFontAvailable(symbol);
+    std::u16string mixed = FallbackTable();
+    std::printf(
+        "atlas of %zu glyphs, 5 %% kana and punctuation in symbol font "
+        "\"%s\", best of %d\n",
+        mixed.size(), symbolFace.c_str(), runs);
+    for (auto engine :
+         {render::RenderEngine::DirectWrite, render::RenderEngine::GdiPlus})
+      PrintFigures(EngineName(engine),
+                   Measure({font, symbol}, engine, mixed, runs));
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "render_bench: %s\n", e.what());

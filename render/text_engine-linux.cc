@@ -11,13 +11,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <new>
+#include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 #include "common/result.h"
 #include "common/scope_exit.h"
 #include "common/text.h"
 #include "render/area_scale.h"
+#include "render/font_catalog.h"
+#include "render/glyph_coverage.h"
 #include "render/platform_services-linux.h"
 #include "render/text_engine.h"
 
@@ -111,19 +117,24 @@ struct FontFile {
   int index = 0;
   int weight = 400;  ///< on the OpenType 100 to 900 scale
   bool italic = false;
+
+  bool operator==(const FontFile& other) const {
+    return path == other.path && index == other.index;
+  }
 };
 
-/// Finds the face of exactly the record's face name (any of the family's
-/// names, letter case aside) nearest to the asked weight and slant. A
-/// substitute family would draw every glyph in a font the user never chose,
-/// so a missing face is an error.
-FontFile FindFontFile(const LogFont& font, bool italic) {
-  std::string name = common::Utf16ToUtf8(FaceName(font));
-  if (name.empty()) THROW_HR_MSG(kFontNotFound, "no font face name");
+/// The record's weight on the OpenType scale; 0 leaves it to the system,
+/// which means normal.
+int WeightOf(const LogFont& font) {
+  return font.weight == 0 ? 400 : std::clamp(font.weight, 1, 1000);
+}
+
+/// What fontconfig is asked for a record: its face name, weight and slant,
+/// scalable, with the configuration's substitutions applied.
+UniquePattern FontPattern(const std::string& name, int weight, bool italic) {
   UniquePattern pattern(FcPatternCreate());
   THROW_HR_IF(common::kEOutOfMemory, !pattern);
   const auto* family = reinterpret_cast<const FcChar8*>(name.c_str());
-  int weight = font.weight == 0 ? 400 : std::clamp(font.weight, 1, 1000);
   FcPatternAddString(pattern.get(), FC_FAMILY, family);
   FcPatternAddInteger(pattern.get(), FC_WEIGHT, FcWeightFromOpenType(weight));
   FcPatternAddInteger(pattern.get(), FC_SLANT,
@@ -132,30 +143,35 @@ FontFile FindFontFile(const LogFont& font, bool italic) {
   THROW_HR_IF(common::kEOutOfMemory,
               !FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern));
   FcDefaultSubstitute(pattern.get());
-  // The best of the sorted list is the font file's own pattern. FcFontMatch
-  // would instead apply the configuration's synthesis rules, which rewrite
-  // weight and slant to what was asked; the engines decide synthesis
-  // themselves, as the Windows ones do, so they need the face's own.
-  FcResult result = FcResultNoMatch;
-  UniqueFontSet sorted(
-      FcFontSort(nullptr, pattern.get(), FcTrue, nullptr, &result));
-  FcPattern* match =
-      sorted && sorted.get()->nfont > 0 ? sorted.get()->fonts[0] : nullptr;
+  return pattern;
+}
 
-  bool sameFamily = false;
+/// Every installed face, best match for the pattern first. The best of the
+/// sorted list is the font file's own pattern; FcFontMatch would instead
+/// apply the configuration's synthesis rules, which rewrite weight and slant
+/// to what was asked, while the engines decide synthesis themselves, as the
+/// Windows ones do, and need the face's own.
+UniqueFontSet SortFonts(FcPattern* pattern) {
+  FcResult result = FcResultNoMatch;
+  return UniqueFontSet(FcFontSort(nullptr, pattern, FcTrue, nullptr, &result));
+}
+
+bool HasFamily(FcPattern* match, const FcChar8* family) {
   FcChar8* matchFamily = nullptr;
   for (int i = 0;
-       match && !sameFamily &&
        FcPatternGetString(match, FC_FAMILY, i, &matchFamily) == FcResultMatch;
        ++i) {
-    sameFamily = FcStrCmpIgnoreCase(matchFamily, family) == 0;
+    if (FcStrCmpIgnoreCase(matchFamily, family) == 0) return true;
   }
-  if (!sameFamily) THROW_HR_MSG(kFontNotFound, "font not found: " + name);
+  return false;
+}
 
+/// The file, weight and slant of a face fontconfig listed.
+std::optional<FontFile> FileOf(FcPattern* match) {
   FontFile file;
   FcChar8* path = nullptr;
-  THROW_HR_IF(kFontNotFound,
-              FcPatternGetString(match, FC_FILE, 0, &path) != FcResultMatch);
+  if (FcPatternGetString(match, FC_FILE, 0, &path) != FcResultMatch)
+    return std::nullopt;
   file.path = reinterpret_cast<const char*>(path);
   FcPatternGetInteger(match, FC_INDEX, 0, &file.index);
   double fcWeight = FC_WEIGHT_REGULAR;
@@ -171,28 +187,64 @@ FontFile FindFontFile(const LogFont& font, bool italic) {
   return file;
 }
 
+/// The first family name of a face fontconfig listed.
+std::u16string FamilyOf(FcPattern* match) {
+  FcChar8* family = nullptr;
+  if (FcPatternGetString(match, FC_FAMILY, 0, &family) != FcResultMatch)
+    return u"";
+  return common::Utf8ToUtf16(reinterpret_cast<const char*>(family));
+}
+
+/// Finds the face of exactly the record's face name (any of the family's
+/// names, letter case aside) nearest to the asked weight and slant. A
+/// substitute family would draw every glyph in a font the user never chose,
+/// so a missing face is an error.
+FontFile FindFontFile(const LogFont& font, bool italic) {
+  std::string name = common::Utf16ToUtf8(FaceName(font));
+  if (name.empty()) THROW_HR_MSG(kFontNotFound, "no font face name");
+  UniquePattern pattern = FontPattern(name, WeightOf(font), italic);
+  UniqueFontSet sorted = SortFonts(pattern.get());
+  FcPattern* match =
+      sorted && sorted.get()->nfont > 0 ? sorted.get()->fonts[0] : nullptr;
+  const auto* family = reinterpret_cast<const FcChar8*>(name.c_str());
+  if (!match || !HasFamily(match, family))
+    THROW_HR_MSG(kFontNotFound, "font not found: " + name);
+  std::optional<FontFile> file = FileOf(match);
+  THROW_HR_IF(kFontNotFound, !file);
+  return *file;
+}
+
 /// How one engine draws: which record fields count, hinting, placement.
 enum class Engine { DirectWrite, GdiPlus };
+
+Engine EngineOf(RenderEngine engine) {
+  return engine == RenderEngine::GdiPlus ? Engine::GdiPlus
+                                         : Engine::DirectWrite;
+}
+
+/// Only GDI+ sees the record's italic flag.
+bool WantsItalic(const LogFont& font, Engine engine) {
+  return engine == Engine::GdiPlus && font.italic != 0;
+}
 
 /// One opened face, sized, with the metrics that place its line.
 class GlyphFace {
  public:
-  GlyphFace(FT_Library library, const LogFont& font, Engine engine,
-            float fontSize)
+  /// The face in `file` drawn for the record `font`: the record's size,
+  /// and bold or slant simulated where the file lacks them.
+  GlyphFace(FT_Library library, const LogFont& font, const FontFile& file,
+            Engine engine, float fontSize)
       : engine_(engine) {
-    bool wantItalic = engine == Engine::GdiPlus && font.italic != 0;
-    FontFile file = FindFontFile(font, wantItalic);
     FT_Face face = nullptr;
     ThrowIfFreeTypeFailed(
         FT_New_Face(library, file.path.c_str(), file.index, &face),
         "FT_New_Face");
     face_.reset(face);
     THROW_HR_IF(kFontNotFound, !FT_IS_SCALABLE(face));
-    int weight = font.weight == 0 ? 400 : font.weight;
     // Both Windows engines simulate bold for a family without a bold face;
     // only GDI+ sees the italic flag, and slants a family without italics.
-    embolden_ = weight >= 600 && file.weight < 600;
-    oblique_ = wantItalic && !file.italic;
+    embolden_ = WeightOf(font) >= 600 && file.weight < 600;
+    oblique_ = WantsItalic(font, engine) && !file.italic;
     ReadMetrics();
     float emSize = engine == Engine::DirectWrite ? fontSize : EmSize(font);
     ThrowIfFreeTypeFailed(
@@ -204,8 +256,12 @@ class GlyphFace {
     lineGap_ *= scale;
   }
 
-  /// Draws one code unit in its cell box; a unit the face lacks draws the
-  /// face's .notdef glyph. Draws nothing for a glyph FreeType cannot load.
+  bool HasGlyph(char16_t unit) const {
+    return FT_Get_Char_Index(face_.get(), unit) != 0;
+  }
+
+  /// Draws one code unit in its cell box. Draws nothing for a glyph
+  /// FreeType cannot load.
   void Draw(const GlyphCell& cell, DrawingSurface& surface) const;
 
  private:
@@ -246,21 +302,25 @@ class GlyphFace {
   float lineGap_ = 0;
 };
 
-/// Composites white of the given coverage over the pixels, premultiplied:
-/// every channel becomes c + d x (255 - c) / 255.
-void CompositeWhite(const FT_Bitmap& bitmap, int left, int top,
+/// Pixels a glyph may touch, right and bottom exclusive.
+struct ClipRect {
+  int left, top, right, bottom;
+};
+
+/// Composites white of the given coverage over the pixels inside `clip`,
+/// premultiplied: every channel becomes c + d x (255 - c) / 255.
+void CompositeWhite(const FT_Bitmap& bitmap, int left, int top, ClipRect clip,
                     DrawingSurface& surface) {
   const int width = static_cast<int>(surface.width());
-  const int height = static_cast<int>(surface.height());
   std::byte* pixels = surface.pixels().data();
   for (int y = 0; y < static_cast<int>(bitmap.rows); ++y) {
     int canvasY = top + y;
-    if (canvasY < 0 || canvasY >= height) continue;
+    if (canvasY < clip.top || canvasY >= clip.bottom) continue;
     const unsigned char* row = bitmap.buffer + y * bitmap.pitch;
     for (int x = 0; x < static_cast<int>(bitmap.width); ++x) {
       int canvasX = left + x;
       unsigned c = row[x];
-      if (c == 0 || canvasX < 0 || canvasX >= width) continue;
+      if (c == 0 || canvasX < clip.left || canvasX >= clip.right) continue;
       std::byte* pixel = pixels + (std::size_t(canvasY) * width + canvasX) * 4;
       for (int k = 0; k < 4; ++k) {
         unsigned d = static_cast<unsigned>(pixel[k]);
@@ -285,20 +345,28 @@ void GlyphFace::Draw(const GlyphCell& cell, DrawingSurface& surface) const {
 
   float penX = 0;
   float baseline = 0;
+  ClipRect clip{0, 0, static_cast<int>(surface.width()),
+                static_cast<int>(surface.height())};
   if (hinted) {
-    // GDI+ centres the whole line box and fits it to the pixel grid.
+    // GDI+ centres the whole line box and fits it to the pixel grid. With
+    // format flags 0 it clips each string to its layout rectangle.
     float advance = slot->advance.x / 64.0f;
     float lineHeight = ascent_ + descent_ + lineGap_;
     penX = std::round(cell.box.left + (kCellWidth - advance) / 2);
     baseline =
         std::round(cell.box.top + (kCellHeight - lineHeight) / 2 + ascent_);
+    clip = {static_cast<int>(cell.box.left), static_cast<int>(cell.box.top),
+            static_cast<int>(cell.box.right),
+            static_cast<int>(cell.box.bottom)};
   } else {
     // DirectWrite with natural measuring keeps fractional advances, and far
     // paragraph alignment puts the line's bottom on the box's bottom.
+    // Direct2D without D2D1_DRAW_TEXT_OPTIONS_NO_SNAP snaps the baseline to
+    // whole pixels vertically, and does not clip.
     float advance = slot->linearHoriAdvance / 65536.0f +
                     (slot->advance.x - advanceBefore) / 64.0f;
     penX = cell.box.left + (kCellWidth - advance) / 2;
-    baseline = cell.box.bottom - descent_ - lineGap_;
+    baseline = std::round(cell.box.bottom - descent_ - lineGap_);
   }
   float wholeX = std::floor(penX);
   float wholeY = std::floor(baseline);
@@ -307,19 +375,135 @@ void GlyphFace::Draw(const GlyphCell& cell, DrawingSurface& surface) const {
                        -std::lround((baseline - wholeY) * 64));
   if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return;
   CompositeWhite(slot->bitmap, static_cast<int>(wholeX) + slot->bitmap_left,
-                 static_cast<int>(wholeY) - slot->bitmap_top, surface);
+                 static_cast<int>(wholeY) - slot->bitmap_top, clip, surface);
+}
+
+/// A chosen font and the faces that stand in for it, as DirectWrite's
+/// system font fallback and GDI+'s font linking do on Windows: a unit the
+/// chosen face lacks is drawn with the best installed face that has it, at
+/// the same size and in the same box. The best is the first in fontconfig's
+/// order for the chosen face's own pattern (family, then the configured
+/// fallback families, language, weight and slant) whose character set has
+/// the unit: what a sort by the pattern with the unit in its character set
+/// would put first, from one sort instead of one per unit.
+class FaceChain {
+ public:
+  FaceChain(FT_Library library, const LogFont& font, Engine engine,
+            float fontSize)
+      : library_(library),
+        font_(font),
+        engine_(engine),
+        fontSize_(fontSize),
+        chosenFile_(FindFontFile(font, WantsItalic(font, engine))),
+        chosen_(library, font, chosenFile_, engine, fontSize) {}
+
+  const GlyphFace& chosen() const { return chosen_; }
+
+  /// The face that draws `unit`: the chosen one when it has the glyph,
+  /// else the best fallback; null when no installed face has it, or for a
+  /// unit that leaves no ink anyway. Sets `faceName` for a fallback.
+  const GlyphFace* FaceFor(char16_t unit, std::u16string* faceName = nullptr) {
+    if (chosen_.HasGlyph(unit)) return &chosen_;
+    if (IsInkless(unit)) return nullptr;
+    auto it = byUnit_.find(unit);
+    if (it == byUnit_.end())
+      it = byUnit_.emplace(unit, FindFallback(unit)).first;
+    if (faceName && it->second.face) *faceName = it->second.name;
+    return it->second.face;
+  }
+
+ private:
+  struct Fallback {
+    const GlyphFace* face = nullptr;
+    std::u16string name;
+  };
+
+  Fallback FindFallback(char16_t unit) {
+    if (!sorted_) {
+      bool italic = WantsItalic(font_, engine_);
+      UniquePattern pattern = FontPattern(common::Utf16ToUtf8(FaceName(font_)),
+                                          WeightOf(font_), italic);
+      sorted_ = SortFonts(pattern.get());
+      THROW_HR_IF(common::kEOutOfMemory, !sorted_);
+    }
+    FcFontSet* set = sorted_.get();
+    for (int i = 0; i < set->nfont; ++i) {
+      FcPattern* candidate = set->fonts[i];
+      FcCharSet* charset = nullptr;
+      FcBool scalable = FcTrue;
+      if (FcPatternGetCharSet(candidate, FC_CHARSET, 0, &charset) !=
+              FcResultMatch ||
+          !FcCharSetHasChar(charset, unit))
+        continue;
+      FcPatternGetBool(candidate, FC_SCALABLE, 0, &scalable);
+      std::optional<FontFile> file = FileOf(candidate);
+      if (!scalable || !file || *file == chosenFile_) continue;
+      const GlyphFace* face = Open(*file);
+      if (face && face->HasGlyph(unit)) return {face, FamilyOf(candidate)};
+    }
+    return {};
+  }
+
+  // Each fallback file is opened once, however many units it draws; a file
+  // FreeType cannot open is passed over.
+  const GlyphFace* Open(const FontFile& file) {
+    auto key = std::make_pair(file.path, file.index);
+    auto it = opened_.find(key);
+    if (it == opened_.end()) {
+      std::unique_ptr<GlyphFace> face;
+      try {
+        face = std::make_unique<GlyphFace>(library_, font_, file, engine_,
+                                           fontSize_);
+      } catch (const common::ResultException&) {
+        LOG_CAUGHT_EXCEPTION();
+      }
+      it = opened_.emplace(key, std::move(face)).first;
+    }
+    return it->second.get();
+  }
+
+  FT_Library library_;
+  LogFont font_;
+  Engine engine_;
+  float fontSize_;
+  FontFile chosenFile_;
+  GlyphFace chosen_;
+  UniqueFontSet sorted_;
+  std::unordered_map<char16_t, Fallback> byUnit_;
+  std::map<std::pair<std::string, int>, std::unique_ptr<GlyphFace>> opened_;
+};
+
+FT_Library Library() {
+  return PlatformServices::Current().state().freetype.get();
 }
 
 void DrawGlyphs(DrawingSurface& surface, const GlyphFonts& fonts,
                 GlyphGrid grid, bool curlyQuotes, float fontSize,
                 std::u16string_view text, Engine engine) {
-  FT_Library library = PlatformServices::Current().state().freetype.get();
-  GlyphFace mainFace(library, fonts.mainFont, engine, fontSize);
-  GlyphFace symbolFace(library, fonts.symbolFont, engine, fontSize);
+  FaceChain mainChain(Library(), fonts.mainFont, engine, fontSize);
+  FaceChain symbolChain(Library(), fonts.symbolFont, engine, fontSize);
   WalkGlyphCells(text, grid, curlyQuotes, [&](const GlyphCell& cell) {
-    (cell.font == GlyphFont::Main ? mainFace : symbolFace).Draw(cell, surface);
+    FaceChain& chain = cell.font == GlyphFont::Main ? mainChain : symbolChain;
+    // Never the chosen face's .notdef box: a unit no face has stays blank.
+    if (const GlyphFace* face = chain.FaceFor(cell.unit))
+      face->Draw(cell, surface);
   });
 }
+
+class ChainCoverage final : public FontCoverage {
+ public:
+  ChainCoverage(const LogFont& font, Engine engine)
+      : chain_(Library(), font, engine, kGlyphFontSize) {}
+
+  GlyphSource Find(char16_t unit, std::u16string& fallbackFace) override {
+    if (chain_.chosen().HasGlyph(unit)) return GlyphSource::Chosen;
+    return chain_.FaceFor(unit, &fallbackFace) ? GlyphSource::Fallback
+                                               : GlyphSource::Missing;
+  }
+
+ private:
+  FaceChain chain_;
+};
 
 }  // namespace
 
@@ -340,6 +524,61 @@ void DrawGlyphsGdiPlus(DrawingSurface& surface, const GlyphFonts& fonts,
 void CheckFontAvailable(const LogFont& font) {
   PlatformServices::Current();
   FindFontFile(font, font.italic != 0);
+}
+
+std::unique_ptr<FontCoverage> OpenFontCoverage(const LogFont& font,
+                                               RenderEngine engine) {
+  return std::make_unique<ChainCoverage>(font, EngineOf(engine));
+}
+
+std::vector<InstalledFamily> ListInstalledFamilies() {
+  PlatformServices::Current();
+  UniquePattern pattern(FcPatternCreate());
+  THROW_HR_IF(common::kEOutOfMemory, !pattern);
+  FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue);
+  std::unique_ptr<FcObjectSet, decltype(&FcObjectSetDestroy)> objects(
+      FcObjectSetBuild(FC_FAMILY, FC_WEIGHT, nullptr), &FcObjectSetDestroy);
+  THROW_HR_IF(common::kEOutOfMemory, !objects);
+  UniqueFontSet listed(FcFontList(nullptr, pattern.get(), objects.get()));
+  THROW_HR_IF(common::kEOutOfMemory, !listed);
+  std::map<std::u16string, std::vector<int>> byName;
+  for (int i = 0; i < listed.get()->nfont; ++i) {
+    FcPattern* face = listed.get()->fonts[i];
+    std::u16string name = FamilyOf(face);
+    if (name.empty()) continue;
+    std::vector<int>& weights = byName[name];
+    double fcWeight = FC_WEIGHT_REGULAR;
+    if (FcPatternGetDouble(face, FC_WEIGHT, 0, &fcWeight) != FcResultMatch) {
+      int whole = FC_WEIGHT_REGULAR;
+      FcPatternGetInteger(face, FC_WEIGHT, 0, &whole);
+      fcWeight = whole;
+    }
+    int weight = static_cast<int>(FcWeightToOpenTypeDouble(fcWeight));
+    if (std::find(weights.begin(), weights.end(), weight) == weights.end())
+      weights.push_back(weight);
+  }
+  std::vector<InstalledFamily> families;
+  for (auto& [name, weights] : byName) {
+    std::sort(weights.begin(), weights.end());
+    families.push_back({name, std::move(weights)});
+  }
+  return families;
+}
+
+std::size_t CountCoveredUnits(std::u16string_view family,
+                              std::u16string_view units) {
+  LogFont font;
+  font.weight = 400;
+  SetFaceName(font, family);
+  FontFile file = FindFontFile(font, false);
+  FT_Face face = nullptr;
+  ThrowIfFreeTypeFailed(
+      FT_New_Face(Library(), file.path.c_str(), file.index, &face),
+      "FT_New_Face");
+  UniqueFace owner(face);
+  return std::count_if(units.begin(), units.end(), [&](char16_t unit) {
+    return IsInkless(unit) || FT_Get_Char_Index(face, unit) != 0;
+  });
 }
 
 }  // namespace render

@@ -1,14 +1,23 @@
 // The Windows engines: Direct2D with DirectWrite, and the GDI+ flat
 // interface, both drawing through the memory device context that holds a
 // DrawingSurface's DIB section.
+#include "render/text_engine.h"
+
+#include <dwrite_2.h>
+#include <dwrite_3.h>
+
+#include <algorithm>
 #include <climits>
 #include <cstring>
+#include <map>
 #include <string>
+#include <unordered_map>
 
 #include "common/result.h"
 #include "common/text.h"
+#include "render/font_catalog.h"
+#include "render/glyph_coverage.h"
 #include "render/platform_services-win32.h"
-#include "render/text_engine.h"
 
 namespace render {
 
@@ -100,10 +109,6 @@ DrawingSurface ScaleSurface(const DrawingSurface& source, std::uint32_t width,
 
 namespace {
 
-const wchar_t* Wide(const char16_t* text) {
-  return reinterpret_cast<const wchar_t*>(text);
-}
-
 LOGFONTW ToLogFontW(const LogFont& font) {
   static_assert(sizeof(LOGFONTW) == sizeof(LogFont));
   LOGFONTW record = {};
@@ -126,20 +131,159 @@ LOGFONTW ToLogFontW(const LogFont& font) {
   return record;
 }
 
-/// A text format from the face name and weight alone: DirectWrite draws an
-/// italic choice upright. Centred in the box, its line at the box's bottom.
+IDWriteFactory* DWriteFactory() {
+  return PlatformServices::Current().state().dwriteFactory.Get();
+}
+
+ComPtr<IDWriteFontCollection> SystemFonts() {
+  ComPtr<IDWriteFontCollection> fonts;
+  THROW_IF_FAILED(
+      DWriteFactory()->GetSystemFontCollection(fonts.GetAddressOf(), FALSE));
+  return fonts;
+}
+
+/// A name in the user's language, else in US English, else the first.
+std::wstring LocalizedName(IDWriteLocalizedStrings* names) {
+  UINT32 index = 0;
+  BOOL exists = FALSE;
+  wchar_t locale[LOCALE_NAME_MAX_LENGTH] = L"";
+  if (::GetUserDefaultLocaleName(locale, LOCALE_NAME_MAX_LENGTH) > 0)
+    THROW_IF_FAILED(names->FindLocaleName(locale, &index, &exists));
+  if (!exists)
+    THROW_IF_FAILED(names->FindLocaleName(L"en-us", &index, &exists));
+  if (!exists) index = 0;
+  UINT32 length = 0;
+  THROW_IF_FAILED(names->GetStringLength(index, &length));
+  std::wstring name(length + 1, L'\0');
+  THROW_IF_FAILED(names->GetString(index, name.data(), length + 1));
+  name.resize(length);
+  return name;
+}
+
+std::wstring FamilyName(IDWriteFontFamily* family) {
+  ComPtr<IDWriteLocalizedStrings> names;
+  THROW_IF_FAILED(family->GetFamilyNames(names.GetAddressOf()));
+  return LocalizedName(names.Get());
+}
+
+std::wstring FamilyNameOf(IDWriteFont* font) {
+  ComPtr<IDWriteFontFamily> family;
+  THROW_IF_FAILED(font->GetFontFamily(family.GetAddressOf()));
+  return FamilyName(family.Get());
+}
+
+/// The record's weight for DirectWrite: 0 leaves it to the system, which
+/// means normal, and is no DirectWrite weight.
+DWRITE_FONT_WEIGHT WeightOf(const LogFont& font) {
+  return static_cast<DWRITE_FONT_WEIGHT>(font.weight == 0 ? FW_NORMAL
+                                                          : font.weight);
+}
+
+/// What a text format is made from for a record.
+struct ResolvedFont {
+  std::wstring family;
+  DWRITE_FONT_WEIGHT weight = DWRITE_FONT_WEIGHT_NORMAL;
+  DWRITE_FONT_STYLE style = DWRITE_FONT_STYLE_NORMAL;
+  DWRITE_FONT_STRETCH stretch = DWRITE_FONT_STRETCH_NORMAL;
+  ComPtr<IDWriteFont> font;  ///< null when nothing resolves the name
+};
+
+/// The font GDI itself picks for the record, as DirectWrite knows it; null
+/// when GDI would substitute another face for the name, or the platform
+/// cannot say. Where CreateFontFromLOGFONT only looks the name up among the
+/// families (Wine does), this still finds a style that GDI lists as a
+/// family of its own: the face GDI selects names its DirectWrite family,
+/// weight, stretch and style.
+ComPtr<IDWriteFont> FontGdiPicks(IDWriteGdiInterop* interop,
+                                 IDWriteFontCollection* fonts,
+                                 const LOGFONTW& record) {
+  UniqueGdiObject gdiFont(::CreateFontIndirectW(&record));
+  UniqueDc dc(::CreateCompatibleDC(nullptr));
+  if (!gdiFont || !dc) return nullptr;
+  HGDIOBJ previous = ::SelectObject(dc.get(), gdiFont.get());
+  auto deselect =
+      common::ScopeExit([&] { ::SelectObject(dc.get(), previous); });
+  wchar_t picked[LF_FACESIZE] = L"";
+  ::GetTextFaceW(dc.get(), LF_FACESIZE, picked);
+  ComPtr<IDWriteFontFace> face;
+  ComPtr<IDWriteFontFace3> face3;
+  if (::lstrcmpiW(picked, record.lfFaceName) != 0 ||
+      FAILED(interop->CreateFontFaceFromHdc(dc.get(), face.GetAddressOf())) ||
+      FAILED(face.As(&face3)))
+    return nullptr;
+  ComPtr<IDWriteLocalizedStrings> names;
+  ComPtr<IDWriteFontFamily> family;
+  ComPtr<IDWriteFont> font;
+  UINT32 index = 0;
+  BOOL exists = FALSE;
+  if (FAILED(face3->GetFamilyNames(names.GetAddressOf()))) return nullptr;
+  std::wstring name = LocalizedName(names.Get());
+  if (FAILED(fonts->FindFamilyName(name.c_str(), &index, &exists)) ||
+      !exists || FAILED(fonts->GetFontFamily(index, family.GetAddressOf())) ||
+      FAILED(family->GetFirstMatchingFont(
+          face3->GetWeight(), face3->GetStretch(), face3->GetStyle(),
+          font.GetAddressOf())))
+    return nullptr;
+  return font;
+}
+
+/// The family, weight, style and stretch a text format takes for a record.
+/// A face name that is a family of the system collection is passed as it is
+/// with the record's weight, upright and of normal stretch. A GDI face name
+/// (what the font chooser returns) may instead name one style of a family,
+/// such as "Microsoft YaHei UI Light" or "Segoe UI Semibold": with it,
+/// CreateTextFormat finds no family and would draw everything in a fallback
+/// face, so the record is resolved the way GDI resolves it, and the format
+/// takes that font's family name, weight, stretch and style.
+ResolvedFont ResolveFont(const LogFont& font) {
+  IDWriteFactory* factory = DWriteFactory();
+  ComPtr<IDWriteFontCollection> fonts = SystemFonts();
+  std::u16string face = FaceName(font);
+  ResolvedFont resolved;
+  resolved.family.assign(face.begin(), face.end());
+  resolved.weight = WeightOf(font);
+  UINT32 index = 0;
+  BOOL exists = FALSE;
+  THROW_IF_FAILED(
+      fonts->FindFamilyName(resolved.family.c_str(), &index, &exists));
+  if (exists) {
+    ComPtr<IDWriteFontFamily> family;
+    THROW_IF_FAILED(fonts->GetFontFamily(index, family.GetAddressOf()));
+    THROW_IF_FAILED(family->GetFirstMatchingFont(
+        resolved.weight, resolved.stretch, resolved.style,
+        resolved.font.GetAddressOf()));
+    return resolved;
+  }
+  if (face.empty()) return resolved;
+  ComPtr<IDWriteGdiInterop> interop;
+  THROW_IF_FAILED(factory->GetGdiInterop(interop.GetAddressOf()));
+  // DirectWrite draws an italic choice upright: only the face name and the
+  // weight count.
+  LOGFONTW record = ToLogFontW(font);
+  record.lfItalic = FALSE;
+  ComPtr<IDWriteFont> matched;
+  if (FAILED(interop->CreateFontFromLOGFONT(&record, matched.GetAddressOf())))
+    matched = FontGdiPicks(interop.Get(), fonts.Get(), record);
+  if (!matched) return resolved;
+  resolved.family = FamilyNameOf(matched.Get());
+  resolved.weight = matched->GetWeight();
+  resolved.style = matched->GetStyle();
+  resolved.stretch = matched->GetStretch();
+  resolved.font = std::move(matched);
+  return resolved;
+}
+
+/// A text format for the record, centred in the box, its line at the box's
+/// bottom. A name nothing resolves is passed on as it is: the platform then
+/// draws what it draws for it.
 ComPtr<IDWriteTextFormat> CreateCellFormat(IDWriteFactory* factory,
                                            const LogFont& font,
                                            float fontSize) {
-  std::u16string face = FaceName(font);
-  // A record that leaves the weight to the system (0) means normal; 0 is no
-  // DirectWrite weight.
-  auto weight = static_cast<DWRITE_FONT_WEIGHT>(font.weight == 0 ? FW_NORMAL
-                                                                 : font.weight);
+  ResolvedFont resolved = ResolveFont(font);
   ComPtr<IDWriteTextFormat> format;
   THROW_IF_FAILED(factory->CreateTextFormat(
-      Wide(face.c_str()), nullptr, weight, DWRITE_FONT_STYLE_NORMAL,
-      DWRITE_FONT_STRETCH_NORMAL, fontSize, L"", format.GetAddressOf()));
+      resolved.family.c_str(), nullptr, resolved.weight, resolved.style,
+      resolved.stretch, fontSize, L"", format.GetAddressOf()));
   THROW_IF_FAILED(format->SetTextAlignment(DWRITE_TEXT_ALIGNMENT_CENTER));
   THROW_IF_FAILED(
       format->SetParagraphAlignment(DWRITE_PARAGRAPH_ALIGNMENT_FAR));
@@ -267,26 +411,210 @@ void DrawGlyphsGdiPlus(DrawingSurface& surface, const GlyphFonts& fonts,
 }
 
 void CheckFontAvailable(const LogFont& font) {
-  IDWriteFactory* factory =
-      PlatformServices::Current().state().dwriteFactory.Get();
   std::u16string face = FaceName(font);
-  std::string message = "font not found: " + common::Utf16ToUtf8(face);
-  if (face.empty()) THROW_HR_MSG(kFontNotFound, message);
-  ComPtr<IDWriteFontCollection> fonts;
-  THROW_IF_FAILED(
-      factory->GetSystemFontCollection(fonts.GetAddressOf(), FALSE));
-  UINT32 index = 0;
-  BOOL exists = FALSE;
-  THROW_IF_FAILED(fonts->FindFamilyName(Wide(face.c_str()), &index, &exists));
-  if (exists) return;
-  // GDI face names (what the font chooser returns) may name one style of a
-  // DirectWrite family, such as "Microsoft YaHei UI Light".
-  ComPtr<IDWriteGdiInterop> interop;
-  THROW_IF_FAILED(factory->GetGdiInterop(interop.GetAddressOf()));
-  LOGFONTW record = ToLogFontW(font);
-  ComPtr<IDWriteFont> matched;
-  if (FAILED(interop->CreateFontFromLOGFONT(&record, matched.GetAddressOf())))
-    THROW_HR_MSG(kFontNotFound, message);
+  if (!ResolveFont(font).font)
+    THROW_HR_MSG(kFontNotFound, "font not found: " + common::Utf16ToUtf8(face));
+}
+
+namespace {
+
+/// The one unit MapCharacters asks about, as a text analysis source.
+class UnitSource final : public IDWriteTextAnalysisSource {
+ public:
+  explicit UnitSource(wchar_t unit) : unit_(unit) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
+    if (id == __uuidof(IUnknown) || id == __uuidof(IDWriteTextAnalysisSource)) {
+      *object = static_cast<IDWriteTextAnalysisSource*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  // Lives on the stack of one look-up: references are not counted.
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+  HRESULT STDMETHODCALLTYPE GetTextAtPosition(UINT32 position,
+                                              const WCHAR** text,
+                                              UINT32* length) override {
+    *text = position == 0 ? &unit_ : nullptr;
+    *length = position == 0 ? 1 : 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTextBeforePosition(UINT32 position,
+                                                  const WCHAR** text,
+                                                  UINT32* length) override {
+    *text = position == 1 ? &unit_ : nullptr;
+    *length = position == 1 ? 1 : 0;
+    return S_OK;
+  }
+  DWRITE_READING_DIRECTION STDMETHODCALLTYPE
+  GetParagraphReadingDirection() override {
+    return DWRITE_READING_DIRECTION_LEFT_TO_RIGHT;
+  }
+  HRESULT STDMETHODCALLTYPE GetLocaleName(UINT32, UINT32* length,
+                                          const WCHAR** locale) override {
+    // The text formats are made with the empty locale: the user's.
+    *locale = L"";
+    *length = 1;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE
+  GetNumberSubstitution(UINT32, UINT32* length,
+                        IDWriteNumberSubstitution** substitution) override {
+    *substitution = nullptr;
+    *length = 1;
+    return S_OK;
+  }
+
+ private:
+  wchar_t unit_;
+};
+
+/// Coverage of a record as DirectWrite resolves it: IDWriteFont::HasCharacter
+/// for the chosen font, the system font fallback for the rest (where the
+/// platform has one), and otherwise the first installed family that has the
+/// unit. A record DirectWrite does not resolve is asked through GDI.
+class DWriteCoverage final : public FontCoverage {
+ public:
+  explicit DWriteCoverage(const LogFont& font)
+      : resolved_(ResolveFont(font)), fonts_(SystemFonts()) {
+    if (!resolved_.font) OpenGdiFont(font);
+    ComPtr<IDWriteFactory2> factory2;
+    if (SUCCEEDED(DWriteFactory()->QueryInterface(
+            __uuidof(IDWriteFactory2),
+            reinterpret_cast<void**>(factory2.GetAddressOf()))))
+      factory2->GetSystemFontFallback(fallback_.GetAddressOf());
+  }
+
+  ~DWriteCoverage() override {
+    // Deselect before the context, then the font, are deleted.
+    if (gdiDc_ && previous_) ::SelectObject(gdiDc_.get(), previous_);
+  }
+  DWriteCoverage(const DWriteCoverage&) = delete;
+  DWriteCoverage& operator=(const DWriteCoverage&) = delete;
+
+  GlyphSource Find(char16_t unit, std::u16string& fallbackFace) override {
+    if (ChosenHas(unit)) return GlyphSource::Chosen;
+    auto it = byUnit_.find(unit);
+    if (it == byUnit_.end())
+      it = byUnit_.emplace(unit, FallbackFor(unit)).first;
+    if (it->second.empty()) return GlyphSource::Missing;
+    fallbackFace.assign(it->second.begin(), it->second.end());
+    return GlyphSource::Fallback;
+  }
+
+ private:
+  static bool Has(IDWriteFont* font, char16_t unit) {
+    BOOL exists = FALSE;
+    return SUCCEEDED(font->HasCharacter(unit, &exists)) && exists;
+  }
+
+  bool ChosenHas(char16_t unit) const {
+    if (resolved_.font) return Has(resolved_.font.Get(), unit);
+    if (!gdiDc_) return false;
+    wchar_t text = static_cast<wchar_t>(unit);
+    WORD glyph = 0xFFFF;
+    return ::GetGlyphIndicesW(gdiDc_.get(), &text, 1, &glyph,
+                              GGI_MARK_NONEXISTING_GLYPHS) == 1 &&
+           glyph != 0xFFFF;
+  }
+
+  void OpenGdiFont(const LogFont& font) {
+    LOGFONTW record = ToLogFontW(font);
+    gdiFont_.reset(::CreateFontIndirectW(&record));
+    gdiDc_.reset(::CreateCompatibleDC(nullptr));
+    THROW_HR_IF(E_FAIL, !gdiFont_ || !gdiDc_);
+    previous_ = ::SelectObject(gdiDc_.get(), gdiFont_.get());
+  }
+
+  // The family that draws a unit the chosen font lacks; empty for none.
+  std::wstring FallbackFor(char16_t unit) {
+    if (fallback_) {
+      UnitSource source(static_cast<wchar_t>(unit));
+      UINT32 mappedLength = 0;
+      ComPtr<IDWriteFont> mapped;
+      FLOAT scale = 1.0f;
+      if (SUCCEEDED(fallback_->MapCharacters(
+              &source, 0, 1, fonts_.Get(), resolved_.family.c_str(),
+              resolved_.weight, resolved_.style, resolved_.stretch,
+              &mappedLength, mapped.GetAddressOf(), &scale)) &&
+          mapped && Has(mapped.Get(), unit))
+        return FamilyNameOf(mapped.Get());
+    }
+    UINT32 count = fonts_->GetFontFamilyCount();
+    for (UINT32 i = 0; i < count; ++i) {
+      ComPtr<IDWriteFontFamily> family;
+      ComPtr<IDWriteFont> font;
+      if (FAILED(fonts_->GetFontFamily(i, family.GetAddressOf())) ||
+          FAILED(family->GetFirstMatchingFont(
+              resolved_.weight, resolved_.stretch, resolved_.style,
+              font.GetAddressOf())))
+        continue;
+      if (Has(font.Get(), unit)) return FamilyName(family.Get());
+    }
+    return {};
+  }
+
+  ResolvedFont resolved_;
+  ComPtr<IDWriteFontCollection> fonts_;
+  ComPtr<IDWriteFontFallback> fallback_;
+  UniqueGdiObject gdiFont_;
+  UniqueDc gdiDc_;
+  HGDIOBJ previous_ = nullptr;
+  std::unordered_map<char16_t, std::wstring> byUnit_;
+};
+
+}  // namespace
+
+std::unique_ptr<FontCoverage> OpenFontCoverage(const LogFont& font,
+                                               RenderEngine) {
+  PlatformServices::Current();
+  return std::make_unique<DWriteCoverage>(font);
+}
+
+std::vector<InstalledFamily> ListInstalledFamilies() {
+  ComPtr<IDWriteFontCollection> fonts = SystemFonts();
+  std::map<std::u16string, std::vector<int>> byName;
+  for (UINT32 i = 0; i < fonts->GetFontFamilyCount(); ++i) {
+    ComPtr<IDWriteFontFamily> family;
+    THROW_IF_FAILED(fonts->GetFontFamily(i, family.GetAddressOf()));
+    std::wstring wide = FamilyName(family.Get());
+    std::vector<int>& weights =
+        byName[std::u16string(wide.begin(), wide.end())];
+    for (UINT32 k = 0; k < family->GetFontCount(); ++k) {
+      ComPtr<IDWriteFont> font;
+      if (FAILED(family->GetFont(k, font.GetAddressOf()))) continue;
+      if (font->GetSimulations() != DWRITE_FONT_SIMULATIONS_NONE) continue;
+      int weight = font->GetWeight();
+      if (std::find(weights.begin(), weights.end(), weight) == weights.end())
+        weights.push_back(weight);
+    }
+  }
+  std::vector<InstalledFamily> families;
+  for (auto& [name, weights] : byName) {
+    std::sort(weights.begin(), weights.end());
+    families.push_back({name, std::move(weights)});
+  }
+  return families;
+}
+
+std::size_t CountCoveredUnits(std::u16string_view family,
+                              std::u16string_view units) {
+  LogFont record;
+  record.weight = 400;
+  SetFaceName(record, family);
+  ResolvedFont resolved = ResolveFont(record);
+  if (!resolved.font)
+    THROW_HR_MSG(kFontNotFound,
+                 "font not found: " + common::Utf16ToUtf8(FaceName(record)));
+  return std::count_if(units.begin(), units.end(), [&](char16_t unit) {
+    BOOL exists = FALSE;
+    return IsInkless(unit) ||
+           (SUCCEEDED(resolved.font->HasCharacter(unit, &exists)) && exists);
+  });
 }
 
 }  // namespace render

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "render/glyph_coverage.h"
 #include "render/render_test_util.h"
 
 namespace render {
@@ -227,24 +228,56 @@ TEST(TextEnginesTest, DirectWriteGlyphSitsLowerThanGdiPlusGlyph) {
   EXPECT_GT(directWrite.bounds.bottom, gdiPlus.bounds.bottom);
 }
 
-TEST(TextEnginesTest, MissingGlyphStaysInItsCell) {
-  // DejaVu Sans has no ideographs. The Linux engines draw the font's
-  // .notdef box; the Windows ones draw whatever the platform does (a
-  // fallback font, the box, or nothing), but never outside the cell.
+TEST(TextEnginesTest, SymbolTheFontLacksIsDrawnByAFallbackInItsCell) {
+  // DejaVu Sans has no CJK punctuation. Windows draws the corner bracket
+  // with another installed font (DirectWrite's fallback, GDI+'s linking);
+  // the Linux stand-ins do the same, never the font's .notdef box: the cell
+  // holds what the face the coverage names draws there.
   LogFont latin = MakeFont(testutil::kLatinFace);
   for (RenderEngine engine :
        {RenderEngine::DirectWrite, RenderEngine::GdiPlus}) {
     DrawingSurface surface(192, 66);
     std::vector<std::byte> before = Copy(surface);
     DrawGlyphs(surface, engine, testutil::SameFonts(latin), {3, 1}, false,
-               u" \u6D4B");
+               u" \u300C");
     Ink ink = MeasureInk(surface.pixels(), before, 192, Whole(surface),
                          CellRect(1, 0));
     EXPECT_EQ(ink.outside, 0u);
 #if !defined(_WIN32)
     EXPECT_GT(ink.pixels, 50u);
+    GlyphCoverage coverage = MeasureGlyphCoverage(
+        testutil::SameFonts(latin), engine, {3, 1}, false, u" \u300C");
+    ASSERT_EQ(coverage.cells.at(1).source, GlyphSource::Fallback);
+    DrawingSurface direct(192, 66);
+    DrawGlyphs(direct, engine,
+               testutil::SameFonts(MakeFont(coverage.cells[1].fallbackFace)),
+               {3, 1}, false, u" \u300C");
+    EXPECT_TRUE(std::equal(surface.pixels().begin(), surface.pixels().end(),
+                           direct.pixels().begin()));
 #endif
   }
+}
+
+TEST(TextEnginesTest, StyleNamedFaceIsDrawnInThatFace) {
+  // "DejaVu Sans Light" is how GDI (and fontconfig) name the ExtraLight
+  // face; DirectWrite knows it only as a weight of the family "DejaVu
+  // Sans". Drawing must take that face, not a fallback for a family name
+  // DirectWrite does not know.
+  LogFont styleNamed = MakeFont(u"DejaVu Sans Light");
+  styleNamed.charSet = 1;  // as MakeFont gives the Latin face
+  std::vector<std::byte> drawn[3];
+  const LogFont fonts[3] = {styleNamed, MakeFont(testutil::kLatinFace, 200),
+                            MakeFont(testutil::kLatinFace, 400)};
+  for (int i = 0; i < 3; ++i) {
+    DrawingSurface surface(64, 66);
+    DrawGlyphs(surface, RenderEngine::DirectWrite,
+               testutil::SameFonts(fonts[i]), {1, 1}, false, u"H");
+    drawn[i] = Copy(surface);
+  }
+  EXPECT_TRUE(std::any_of(drawn[0].begin(), drawn[0].end(),
+                          [](std::byte b) { return b != std::byte{0}; }));
+  EXPECT_EQ(drawn[0], drawn[1]);
+  EXPECT_NE(drawn[0], drawn[2]);
 }
 
 TEST(TextEnginesTest, UnknownFaceIsAnErrorNotASubstitute) {

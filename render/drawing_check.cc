@@ -1,0 +1,80 @@
+#include "render/drawing_check.h"
+
+#include <algorithm>
+#include <string>
+
+#include "common/result.h"
+
+namespace render {
+namespace {
+
+// Any byte that differs from zero: the engines draw on a zero-filled
+// canvas, and an unpremultiplied engine may leave alpha and colour apart.
+bool CellHasInk(std::span<const std::byte> pixels, std::uint32_t width,
+                std::uint32_t height, const CellBox& box) {
+  auto left = static_cast<std::uint32_t>(box.left);
+  auto top = static_cast<std::uint32_t>(box.top);
+  std::uint32_t right = std::min<std::uint32_t>(box.right, width);
+  std::uint32_t bottom = std::min<std::uint32_t>(box.bottom, height);
+  if (left >= right) return false;
+  for (std::uint32_t y = top; y < bottom; ++y) {
+    const std::byte* row = pixels.data() + (std::size_t(y) * width + left) * 4;
+    const std::byte* end = row + std::size_t(right - left) * 4;
+    if (std::any_of(row, end, [](std::byte b) { return b != std::byte{0}; }))
+      return true;
+  }
+  return false;
+}
+
+void AddFallback(std::vector<FallbackUse>& uses, const std::u16string& face,
+                 char16_t unit) {
+  auto it = std::find_if(uses.begin(), uses.end(), [&](const FallbackUse& use) {
+    return use.face == face;
+  });
+  if (it == uses.end()) it = uses.insert(uses.end(), FallbackUse{face, {}});
+  it->units += unit;
+}
+
+}  // namespace
+
+std::size_t GlyphFindings::FallbackCount() const {
+  std::size_t count = 0;
+  for (const FallbackUse& use : fallback) count += use.units.size();
+  return count;
+}
+
+GlyphFindings CheckDrawing(std::span<const std::byte> pixels,
+                           std::uint32_t width, std::uint32_t height,
+                           const GlyphCoverage& coverage) {
+  GlyphFindings findings;
+  findings.overflow = coverage.overflow;
+  std::size_t drawable = 0, inked = 0, chosen = 0;
+  for (const CellCoverage& entry : coverage.cells) {
+    char16_t unit = entry.cell.unit;
+    if (entry.source == GlyphSource::Missing) {
+      findings.missing += unit;
+      continue;
+    }
+    if (entry.source == GlyphSource::Fallback)
+      AddFallback(findings.fallback, entry.fallbackFace, unit);
+    if (IsInkless(unit)) continue;
+    ++drawable;
+    chosen += entry.source == GlyphSource::Chosen;
+    if (CellHasInk(pixels, width, height, entry.cell.box)) {
+      ++inked;
+    } else {
+      findings.blank += unit;
+    }
+  }
+  // A few empty cells are a font's own business (a glyph that is really
+  // blank); an engine that drew nothing, or hardly anything, failed.
+  std::size_t empty = drawable - inked;
+  if ((chosen > 0 && inked == 0) || empty * 2 > drawable) {
+    THROW_HR_MSG(common::kEFail, "the engine drew " + std::to_string(inked) +
+                                     " of " + std::to_string(drawable) +
+                                     " glyphs");
+  }
+  return findings;
+}
+
+}  // namespace render

@@ -1,0 +1,48 @@
+// The check of a drawn canvas against the coverage that came before it: a
+// text engine that reports success but leaves the cells empty (GDI+ under
+// Wine drops every glyph wider than its layout box) must not pass as a
+// finished texture, and what the game will show differently from the
+// player's choice is gathered for them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "render/glyph_coverage.h"
+
+namespace render {
+
+/// Units drawn with one fallback face.
+struct FallbackUse {
+  std::u16string face;
+  std::u16string units;
+};
+
+/// What the game will show differently from what the player chose. Units
+/// are listed in cell order, repeats included.
+struct GlyphFindings {
+  std::vector<FallbackUse> fallback;  ///< drawn by other faces, by face
+  std::u16string missing;             ///< no installed face has them: blank
+  std::u16string blank;     ///< a face has them, yet their cells got no ink
+  std::u16string overflow;  ///< past the grid: not in the texture at all
+
+  std::size_t FallbackCount() const;
+  bool empty() const {
+    return fallback.empty() && missing.empty() && blank.empty() &&
+           overflow.empty();
+  }
+};
+
+/// Counts the cells of drawable units (a face has them, and they leave ink)
+/// that received no ink on the canvas (`width` pixels a row, 4 bytes a
+/// pixel). Throws E_FAIL when the engine plainly did not draw: the chosen
+/// fonts have glyphs but no cell has any ink, or more than half of the
+/// drawable cells are empty. Otherwise returns the findings.
+GlyphFindings CheckDrawing(std::span<const std::byte> pixels,
+                           std::uint32_t width, std::uint32_t height,
+                           const GlyphCoverage& coverage);
+
+}  // namespace render
