@@ -120,6 +120,9 @@ int RunGenerate(const CommandContext& context, Arguments args) {
   services.onFindings = [&](const render::GlyphFindings& findings) {
     PrintGlyphFindings(context.err, findings);
   };
+  services.onFailure = [&](const GenerationFailure& failure) {
+    PrintFailureCause(context.err, failure);
+  };
   return ToExitCode(GenerateFontTexture(services, settings));
 }
 

@@ -99,9 +99,12 @@ std::string Note(const char* format, std::size_t count) {
 
 // Returns the findings of the atlas, or nothing when a strict run stopped
 // at them before writing.
+// `where` follows the run, so that a failure can say what it was doing.
 std::optional<render::GlyphFindings> RunPipeline(
-    const GenerationServices& services, const GenerationSettings& settings) {
-  CharacterTable table = TimeStage(services.onStage, "读取字符表", [&] {
+    const GenerationServices& services, const GenerationSettings& settings,
+    GenerationFailure& where) {
+  where = {"读取字符表", AppendPath(settings.gameFolder, CharacterTablePath())};
+  CharacterTable table = TimeStage(services.onStage, where.step, [&] {
     return ReadTableOf(services.fs, settings.gameFolder);
   });
   std::vector<Episode> chosen;
@@ -112,6 +115,7 @@ std::optional<render::GlyphFindings> RunPipeline(
   if (!services.straightforwardWriter)
     preparer.emplace(services.fs, settings.gameFolder, chosen);
 
+  where = {"绘制贴图", {}};
   BuiltAtlas atlas = services.buildAtlas(
       render::GlyphFonts{settings.mainFont, settings.symbolFont},
       settings.renderEngine, settings.quoteStyle == QuoteStyle::CurlyQuotes,
@@ -126,16 +130,20 @@ std::optional<render::GlyphFindings> RunPipeline(
   options.cache = &cache;
   options.straightforward = services.straightforwardWriter;
   for (std::size_t i = 0; i < chosen.size(); ++i) {
-    std::string stage = "写入 " + std::string(EpisodeName(chosen[i]));
-    TimeStage(services.onStage, stage, [&] {
-      common::Path destination = WtdPath(settings.gameFolder, chosen[i]);
+    const std::string name(EpisodeName(chosen[i]));
+    common::Path destination = WtdPath(settings.gameFolder, chosen[i]);
+    TimeStage(services.onStage, "写入 " + name, [&] {
+      where = {"创建文件夹", destination.parent_path()};
       std::filesystem::create_directories(destination.parent_path());
       if (!preparer) {
+        where = {"写入 " + name, destination};
         resource::PatchFontsWtd(services.fs, destination, destination, image,
                                 options);
         return;
       }
+      where = {"读取 " + name, destination};
       std::unique_ptr<resource::FontPatch> patch = preparer->Take(i);
+      where = {"写入 " + name, destination};
       patch->SetPixels(image);
       common::WriteFileAtomically(
           services.fs, destination,
@@ -162,6 +170,7 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
                                       const GenerationSettings& settings) {
   MessageSink& messages = services.messages;
   std::optional<render::GlyphFindings> findings;
+  GenerationFailure where{"检查游戏目录", settings.gameFolder};
   if (!render::IsChosen(settings.mainFont) ||
       !render::IsChosen(settings.symbolFont)) {
     messages.ShowMessage(MessageIcon::Warning, kFontNotChosen);
@@ -177,12 +186,13 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
       return GenerationOutcome::Warned;
     }
     if (settings.episodes.empty()) return GenerationOutcome::NothingSelected;
-    findings = RunPipeline(services, settings);
+    findings = RunPipeline(services, settings, where);
   } catch (...) {
     // A table test that fails for another reason than absence lands here as
     // well: something is wrong with the folder, and the user should hear so.
-    LOG_CAUGHT_EXCEPTION();
+    where.hr = LOG_CAUGHT_EXCEPTION();
     messages.ShowMessage(MessageIcon::Error, kGenerationFailed);
+    if (services.onFailure) services.onFailure(where);
     return GenerationOutcome::Failed;
   }
   if (!findings) {

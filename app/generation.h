@@ -12,6 +12,7 @@
 #include "app/episode.h"
 #include "app/message.h"
 #include "common/file_system.h"
+#include "common/hresult.h"
 #include "render/drawing_check.h"
 #include "render/font.h"
 #include "texture/image.h"
@@ -54,6 +55,15 @@ using FindingsObserver = std::function<void(const render::GlyphFindings&)>;
 using StageObserver = std::function<void(
     std::string_view stage, std::chrono::steady_clock::duration elapsed)>;
 
+/// Where a failed generation stopped: the step (as its progress names it),
+/// the file it was working on (empty for none) and the failure's code.
+struct GenerationFailure {
+  std::string step;
+  common::Path file;
+  HRESULT hr = 0;
+};
+using FailureObserver = std::function<void(const GenerationFailure&)>;
+
 /// What a generation reaches its files and the user through.
 struct GenerationServices {
   common::FileSystem& fs;
@@ -66,6 +76,9 @@ struct GenerationServices {
   /// Any glyph finding is a failure, and nothing is written.
   bool strict = false;
   FindingsObserver onFindings;  ///< may be empty
+  /// Hears why a run failed, after the fixed error message: the command
+  /// line prints it; the dialog keeps to its one text. May be empty.
+  FailureObserver onFailure;
 };
 
 /// The platform's engines as an AtlasBuilder, with the drawing checked.

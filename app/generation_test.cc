@@ -48,6 +48,9 @@ class GenerationTest : public ::testing::Test {
           builtCurly_ = curlyQuotes;
           return test::PatternAtlas(atlasSeed_);
         }};
+    services.onFailure = [this](const GenerationFailure& failure) {
+      failure_ = failure;
+    };
     return GenerateFontTexture(services, settings_);
   }
 
@@ -84,6 +87,7 @@ class GenerationTest : public ::testing::Test {
   render::GlyphFonts builtFonts_;
   render::RenderEngine builtEngine_{};
   bool builtCurly_ = false;
+  std::optional<GenerationFailure> failure_;
 };
 
 TEST_F(GenerationTest, PatchesEveryVariantWithOneAtlas) {
@@ -225,6 +229,11 @@ TEST_F(GenerationTest, FailureInTheMiddleLeavesLaterVariantsUntouched) {
   broken.resize(broken.size() / 2);
   test::WriteBytes(Wtd(Episode::TBoGT), broken);
   EXPECT_EQ(Generate(), GenerationOutcome::Failed);
+  // The command line can say which file and which step.
+  ASSERT_TRUE(failure_);
+  EXPECT_EQ(failure_->step, "读取 TBoGT");
+  EXPECT_EQ(failure_->file, Wtd(Episode::TBoGT));
+  EXPECT_EQ(failure_->hr, common::kHandleEof);
   EXPECT_EQ(WtdBytes(Episode::TBoGT), broken);
   EXPECT_EQ(WtdBytes(Episode::TLAD), tlad);
   EXPECT_FALSE(test::FontChsPixels(WtdBytes(Episode::IV)).empty());

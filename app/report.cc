@@ -2,7 +2,10 @@
 #include <cstdio>
 
 #include "app/command.h"
+#include "app/generation.h"
+#include "common/platform.h"
 #include "common/result.h"
+#include "common/text.h"
 
 namespace app {
 namespace {
@@ -42,14 +45,26 @@ const char* Reason(HRESULT hr) {
 
 }  // namespace
 
-int ReportFailure(const CommandContext& context, const std::string& what) {
-  HRESULT hr = LOG_CAUGHT_EXCEPTION();
+std::string CodeText(HRESULT hr) {
   char code[16];
   std::snprintf(code, sizeof code, "0x%08" PRIX32,
                 static_cast<std::uint32_t>(hr));
-  context.err << "错误: " << what << ": " << Reason(hr) << " (" << code
+  return code;
+}
+
+int ReportFailure(const CommandContext& context, const std::string& what) {
+  HRESULT hr = LOG_CAUGHT_EXCEPTION();
+  context.err << "错误: " << what << ": " << Reason(hr) << " (" << CodeText(hr)
               << ")\n";
   return kExitError;
+}
+
+void PrintFailureCause(std::ostream& err, const GenerationFailure& failure) {
+  err << "原因: " << failure.step;
+  if (!failure.file.empty()) err << " " << common::PathToUtf8(failure.file);
+  err << ": " << Reason(failure.hr) << " ("
+      << common::platform::SystemMessageText(failure.hr) << ", "
+      << CodeText(failure.hr) << ")\n";
 }
 
 }  // namespace app
