@@ -11,6 +11,7 @@
 
 #include "app/character_table.h"
 #include "app/game_folder.h"
+#include "app/original_backup.h"
 #include "app/progress.h"
 #include "common/result.h"
 #include "resource/deflate_cache.h"
@@ -118,11 +119,13 @@ void RunPipeline(const GenerationServices& services,
       common::Path destination = WtdPath(settings.gameFolder, chosen[i]);
       std::filesystem::create_directories(destination.parent_path());
       if (!preparer) {
+        KeepOriginalOnce(services.fs, destination);
         resource::PatchFontsWtd(services.fs, destination, destination, image,
                                 options);
         return;
       }
       std::unique_ptr<resource::FontPatch> patch = preparer->Take(i);
+      KeepOriginalOnce(services.fs, destination);
       patch->SetPixels(image);
       common::WriteFileAtomically(
           services.fs, destination,
