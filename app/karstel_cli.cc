@@ -42,7 +42,7 @@ constexpr std::string_view kHelp =
     "                          不改动任何游戏文件\n"
     "  restore [--game-folder DIR] [--variants IV,TLAD,TBoGT]\n"
     "                          用第一次生成前留下的备份还原 fonts.wtd\n"
-    "  help                    显示本帮助\n"
+    "  help [命令]             显示本帮助或命令的用法\n"
     "\n"
     "每个命令加 -h 或 --help 显示其用法; --version 显示版本。\n"
     "选项的参数也可写成 --选项=参数。\n"
@@ -73,6 +73,9 @@ constexpr Command kCommands[] = {
 int main(int argc, char** argv) {
   app::PrepareConsole();
   std::vector<std::string> args = app::CommandLineArguments(argc, argv);
+  // "karstel help generate" is "karstel generate --help".
+  if (args.size() == 3 && args[1] == "help")
+    args = {args[0], args[2], "--help"};
   if (args.size() < 2 || args[1] == "help" || args[1] == "--help" ||
       args[1] == "-h") {
     std::cout << kHelp;
@@ -86,16 +89,17 @@ int main(int argc, char** argv) {
   app::CommandContext context{fs, std::cout, std::cerr};
   for (const Command& command : kCommands) {
     if (args[1] != command.name) continue;
+    app::Arguments rest = app::Arguments(args).subspan(2);
     // Started only for the commands that draw: fontconfig takes a moment.
     std::unique_ptr<render::PlatformServices> services;
-    if (command.draws) {
+    if (command.draws && !app::WantsHelp(rest)) {
       try {
         services = std::make_unique<render::PlatformServices>();
       } catch (...) {
         return app::ReportFailure(context, "无法启动字体渲染");
       }
     }
-    int code = command.run(context, app::Arguments(args).subspan(2));
+    int code = command.run(context, rest);
     if (code == app::kExitUsage) std::cerr << kHelpHint;
     return code;
   }
