@@ -81,8 +81,9 @@ done
 
 if [ -f "$work/windows/karstel-cli.exe" ]; then
   got=$(cd "$work/windows" &&
-    "$OLDPWD/cmake/wine-run.sh" karstel-cli.exe --version | tr -d '\r') ||
-    fail "karstel-cli.exe --version failed under Wine"
+    "$OLDPWD/cmake/wine-run.sh" karstel-cli.exe --version 2>"$work/wine" |
+    tr -d '\r') ||
+    fail "karstel-cli.exe --version failed under Wine: $(cat "$work/wine")"
   [ "$got" = "karstel $version" ] ||
     fail "karstel-cli.exe --version printed '$got'"
 fi
