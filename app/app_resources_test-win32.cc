@@ -1,6 +1,6 @@
 // The resources of Karstel.exe, read back from the test exe, which carries
 // the same app.rc: dialog 1000 byte by byte from its template, the icon
-// group and the manifest.
+// group, the manifest and the version.
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 
 #include "app/dialog_test_util-win32.h"
 #include "app/resource.h"
+#include "app/version.h"
 #include "common/text.h"
 
 namespace app {
@@ -312,6 +313,41 @@ TEST(ManifestTest, ActivatesCommonControls6) {
   version.cbSize = sizeof(version);
   ASSERT_EQ(getVersion(&version), S_OK);
   EXPECT_EQ(version.dwMajorVersion, 6u);
+}
+
+TEST(VersionResourceTest, NamesTheProductAndTheProjectVersion) {
+  std::string_view bytes =
+      ResourceBytes(RT_VERSION, MAKEINTRESOURCEW(VS_VERSION_INFO), kNeutral);
+  ASSERT_FALSE(bytes.empty());
+  // VerQueryValueW wants a writable copy it may extend.
+  std::vector<char> copy(bytes.begin(), bytes.end());
+  copy.resize(copy.size() * 2);
+  auto value = [&](const wchar_t* key) -> std::wstring {
+    void* data = nullptr;
+    UINT units = 0;
+    if (!::VerQueryValueW(copy.data(), key, &data, &units) || units == 0)
+      return L"(none)";
+    return std::wstring(static_cast<const wchar_t*>(data));
+  };
+  std::wstring version = common::Utf8ToWide(KARSTEL_VERSION);
+  EXPECT_EQ(value(L"\\StringFileInfo\\080404B0\\ProductName"), L"Karstel");
+  EXPECT_EQ(value(L"\\StringFileInfo\\080404B0\\ProductVersion"), version);
+  EXPECT_EQ(value(L"\\StringFileInfo\\080404B0\\FileVersion"), version);
+  EXPECT_NE(value(L"\\StringFileInfo\\080404B0\\LegalCopyright")
+                .find(L"the Karstel authors"),
+            std::wstring::npos);
+  EXPECT_EQ(value(L"\\StringFileInfo\\080404B0\\FileDescription"),
+            L"Karstel：生成 GTA IV 汉化字体贴图");
+
+  void* data = nullptr;
+  UINT size = 0;
+  ASSERT_TRUE(::VerQueryValueW(copy.data(), L"\\", &data, &size));
+  ASSERT_EQ(size, sizeof(VS_FIXEDFILEINFO));
+  auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(data);
+  EXPECT_EQ(fixed->dwFileVersionMS,
+            DWORD{KARSTEL_VERSION_MAJOR} << 16 | KARSTEL_VERSION_MINOR);
+  EXPECT_EQ(fixed->dwFileVersionLS, DWORD{KARSTEL_VERSION_PATCH} << 16);
+  EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "common/file_system.h"
 
@@ -42,6 +43,15 @@ int RunAtlas(const CommandContext& context, Arguments args);
 int RunPreview(const CommandContext& context, Arguments args);
 /// karstel fonts [--game-folder DIR | --table FILE]
 int RunFonts(const CommandContext& context, Arguments args);
+/// karstel restore [--game-folder DIR] [--variants IV,TLAD,TBoGT]
+int RunRestore(const CommandContext& context, Arguments args);
+
+/// True when the arguments ask for the command's usage: "-h" or "--help"
+/// among them.
+bool WantsHelp(Arguments args);
+/// Prints `usage` with the results, as asked for by -h or --help, and
+/// returns kExitSuccess.
+int PrintHelp(const CommandContext& context, std::string_view usage);
 
 /// Prints the failure in flight as one line for the terminal, logs it, and
 /// returns kExitError. For the catch blocks of commands.

@@ -52,8 +52,10 @@ void PrintTextures(std::ostream& out,
 }  // namespace
 
 int RunInspect(const CommandContext& context, Arguments args) {
+  constexpr char kUsage[] = "用法: karstel inspect FILE\n";
+  if (WantsHelp(args)) return PrintHelp(context, kUsage);
   if (args.size() != 1) {
-    context.err << "用法: karstel inspect FILE\n";
+    context.err << kUsage;
     return kExitUsage;
   }
   try {

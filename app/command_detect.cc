@@ -6,8 +6,10 @@
 namespace app {
 
 int RunDetect(const CommandContext& context, Arguments args) {
+  constexpr char kUsage[] = "用法: karstel detect\n";
+  if (WantsHelp(args)) return PrintHelp(context, kUsage);
   if (!args.empty()) {
-    context.err << "用法: karstel detect\n";
+    context.err << kUsage;
     return kExitUsage;
   }
   TerminalMessageSink messages(context.out, context.err);

@@ -66,6 +66,7 @@ int Usage(const CommandContext& context, const std::string& error,
 }  // namespace
 
 int RunAtlas(const CommandContext& context, Arguments args) {
+  if (WantsHelp(args)) return PrintHelp(context, kAtlasUsage);
   std::string error;
   std::vector<std::string_view> valueOptions = kDrawingValueOptions;
   valueOptions.insert(valueOptions.end(), {"--game-folder", "--table", "-o"});
@@ -118,6 +119,7 @@ int RunAtlas(const CommandContext& context, Arguments args) {
 }
 
 int RunPreview(const CommandContext& context, Arguments args) {
+  if (WantsHelp(args)) return PrintHelp(context, kPreviewUsage);
   std::string error;
   std::vector<std::string_view> valueOptions = kDrawingValueOptions;
   valueOptions.insert(valueOptions.end(), {"--text", "--size", "-o"});

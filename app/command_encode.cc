@@ -29,10 +29,12 @@ std::string HresultText(HRESULT hr) {
   return text;
 }
 
+constexpr char kUsage[] =
+    "用法：karstel encode 输入.png 输出.dds\n"
+    "      karstel encode --raw 宽 高 输入.bgra 输出.dds";
+
 int PrintUsage(std::ostream& err) {
-  PrintError(err,
-             "用法：karstel encode 输入.png 输出.dds\n"
-             "      karstel encode --raw 宽 高 输入.bgra 输出.dds");
+  PrintError(err, kUsage);
   return kExitUsage;
 }
 
@@ -140,6 +142,7 @@ int Encode(common::FileSystem& fs, std::ostream& err, Arguments args) {
 }  // namespace
 
 int RunEncode(const CommandContext& context, Arguments args) {
+  if (WantsHelp(args)) return PrintHelp(context, std::string(kUsage) + "\n");
   try {
     return Encode(context.fs, context.err, args);
   } catch (const std::bad_alloc&) {

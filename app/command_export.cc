@@ -30,9 +30,12 @@ std::uint32_t DxgiFormatOf(std::uint32_t recordFormat) {
 }  // namespace
 
 int RunExport(const CommandContext& context, Arguments args) {
+  constexpr char kUsage[] =
+      "用法: karstel export FILE NAME OUT.dds\n"
+      "  NAME: 纹理名称, 例如 font_chs 或 pack:/font_chs.dds\n";
+  if (WantsHelp(args)) return PrintHelp(context, kUsage);
   if (args.size() != 3) {
-    context.err << "用法: karstel export FILE NAME OUT.dds\n"
-                   "  NAME: 纹理名称, 例如 font_chs 或 pack:/font_chs.dds\n";
+    context.err << kUsage;
     return kExitUsage;
   }
   try {

@@ -48,6 +48,7 @@ std::string Weights(const render::InstalledFamily& family) {
 }  // namespace
 
 int RunFonts(const CommandContext& context, Arguments args) {
+  if (WantsHelp(args)) return PrintHelp(context, kUsage);
   std::string error;
   auto options = ParseOptions(args, {"--game-folder", "--table"}, {}, error);
   if (!options || !options->positional.empty() ||

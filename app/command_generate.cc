@@ -22,20 +22,6 @@ constexpr char kUsage[] =
     "         [--engine directwrite|gdiplus] [--variants IV,TLAD,TBoGT] "
     "[--strict] [--quiet]\n";
 
-// "IV,TLAD" -> {IV, TLAD}; nothing for an unknown name.
-std::optional<std::set<Episode>> ParseVariants(std::string_view list) {
-  std::set<Episode> episodes;
-  while (!list.empty()) {
-    std::string_view name = list.substr(0, list.find(','));
-    list.remove_prefix(std::min(list.size(), name.size() + 1));
-    auto it = std::find_if(kEpisodeOrder.begin(), kEpisodeOrder.end(),
-                           [&](Episode e) { return EpisodeName(e) == name; });
-    if (it == kEpisodeOrder.end()) return std::nullopt;
-    episodes.insert(*it);
-  }
-  return episodes;
-}
-
 // The units the best face is judged on: the folder's table, or, when it
 // cannot be read (the generation then says why), the common hanzi.
 std::u16string TableOrSample(const CommandContext& context,
@@ -66,6 +52,7 @@ int ToExitCode(GenerationOutcome outcome) {
 }  // namespace
 
 int RunGenerate(const CommandContext& context, Arguments args) {
+  if (WantsHelp(args)) return PrintHelp(context, kUsage);
   std::string error;
   std::vector<std::string_view> valueOptions = kDrawingValueOptions;
   valueOptions.insert(valueOptions.end(), {"--game-folder", "--variants"});

@@ -40,6 +40,19 @@ const std::vector<std::string_view> kDrawingValueOptions = {
 const std::vector<std::string_view> kDrawingFlags = {"--bold", "--italic",
                                                      "--quiet"};
 
+std::optional<std::set<Episode>> ParseVariants(std::string_view list) {
+  std::set<Episode> episodes;
+  while (!list.empty()) {
+    std::string_view name = list.substr(0, list.find(','));
+    list.remove_prefix(std::min(list.size(), name.size() + 1));
+    auto it = std::find_if(kEpisodeOrder.begin(), kEpisodeOrder.end(),
+                           [&](Episode e) { return EpisodeName(e) == name; });
+    if (it == kEpisodeOrder.end()) return std::nullopt;
+    episodes.insert(*it);
+  }
+  return episodes;
+}
+
 std::optional<std::string> CommandOptions::Value(std::string_view name) const {
   auto it = values.find(name);
   if (it == values.end()) return std::nullopt;
@@ -60,7 +73,11 @@ std::optional<CommandOptions> ParseOptions(
     std::optional<std::string> value;
     if (name.size() < arg.size())
       value = std::string(arg.substr(name.size() + 1));
-    if (Contains(flagOptions, name) && !value) {
+    if (Contains(flagOptions, name)) {
+      if (value) {
+        error = "选项不带参数: " + name;
+        return std::nullopt;
+      }
       options.flags.insert(name);
       continue;
     }

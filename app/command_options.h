@@ -32,6 +32,9 @@ std::optional<CommandOptions> ParseOptions(
     Arguments args, const std::vector<std::string_view>& valueOptions,
     const std::vector<std::string_view>& flagOptions, std::string& error);
 
+/// "IV,TLAD" -> {IV, TLAD}; nothing for an unknown name.
+std::optional<std::set<Episode>> ParseVariants(std::string_view list);
+
 /// The value options and flags of the commands that draw glyphs.
 extern const std::vector<std::string_view> kDrawingValueOptions;
 extern const std::vector<std::string_view> kDrawingFlags;

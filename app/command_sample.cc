@@ -23,8 +23,10 @@ void WriteSampleFile(const CommandContext& context, const common::Path& path,
 }  // namespace
 
 int RunSample(const CommandContext& context, Arguments args) {
+  constexpr char kUsage[] = "用法: karstel sample DIR\n";
+  if (WantsHelp(args)) return PrintHelp(context, kUsage);
   if (args.size() != 1) {
-    context.err << "用法: karstel sample DIR\n";
+    context.err << kUsage;
     return kExitUsage;
   }
   try {

@@ -12,6 +12,7 @@
 
 #include "app/character_table.h"
 #include "app/game_folder.h"
+#include "app/original_backup.h"
 #include "app/progress.h"
 #include "common/result.h"
 #include "resource/deflate_cache.h"
@@ -136,6 +137,8 @@ std::optional<render::GlyphFindings> RunPipeline(
       where = {"创建文件夹", destination.parent_path()};
       std::filesystem::create_directories(destination.parent_path());
       if (!preparer) {
+        where = {"备份 " + name, destination};
+        KeepOriginalOnce(services.fs, destination);
         where = {"写入 " + name, destination};
         resource::PatchFontsWtd(services.fs, destination, destination, image,
                                 options);
@@ -143,6 +146,8 @@ std::optional<render::GlyphFindings> RunPipeline(
       }
       where = {"读取 " + name, destination};
       std::unique_ptr<resource::FontPatch> patch = preparer->Take(i);
+      where = {"备份 " + name, destination};
+      KeepOriginalOnce(services.fs, destination);
       where = {"写入 " + name, destination};
       patch->SetPixels(image);
       common::WriteFileAtomically(

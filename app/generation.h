@@ -91,7 +91,8 @@ enum class GenerationOutcome { Generated, Warned, NothingSelected, Failed };
 /// The command. Validates the choices (a problem is a warning and nothing
 /// is read or written; no variant chosen ends silently), then reads the
 /// table, builds the atlas once and patches each chosen variant in the order
-/// IV, TBoGT, TLAD, creating its folder first. Any failure after validation
+/// IV, TBoGT, TLAD, creating its folder first and keeping the file as it was
+/// in its backup when it has none yet. Any failure after validation
 /// is logged and shown as one fixed error; variants patched before it stay
 /// patched. The closing message tells of characters the texture lacks or
 /// draws with another font (icon Warning then); with `strict` such findings

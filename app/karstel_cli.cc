@@ -7,6 +7,7 @@
 #include "app/command.h"
 #include "app/command_encode.h"
 #include "app/console.h"
+#include "app/version.h"
 #include "common/file_system.h"
 #include "common/result.h"
 #include "render/platform_services.h"
@@ -46,9 +47,18 @@ constexpr std::string_view kHelp =
     "  atlas [--font FACE] ... (--game-folder DIR | --table FILE) -o OUT\n"
     "                          绘制字形图集, 写入 OUT.png 和 OUT.dds,\n"
     "                          不改动任何游戏文件\n"
-    "  help                    显示本帮助\n"
+    "  restore [--game-folder DIR] [--variants IV,TLAD,TBoGT]\n"
+    "                          用第一次生成前留下的备份还原 fonts.wtd\n"
+    "  help [命令]             显示本帮助或命令的用法\n"
     "\n"
+    "每个命令加 -h 或 --help 显示其用法; --version 显示版本。\n"
+    "选项的参数也可写成 --选项=参数。\n"
     "退出代码: 0 成功, 1 出错, 2 用法错误, 3 警告 (未做任何更改)\n";
+
+// After a usage error: where to read more.
+constexpr std::string_view kHelpHint =
+    "运行 \"karstel help\" 查看全部命令, "
+    "\"karstel <命令> --help\" 查看命令的用法。\n";
 
 struct Command {
   std::string_view name;
@@ -62,7 +72,7 @@ constexpr Command kCommands[] = {
     {"sample", app::RunSample},         {"detect", app::RunDetect},
     {"encode", app::RunEncode},         {"generate", app::RunGenerate, true},
     {"preview", app::RunPreview, true}, {"atlas", app::RunAtlas, true},
-    {"fonts", app::RunFonts, true},
+    {"fonts", app::RunFonts, true},     {"restore", app::RunRestore},
 };
 
 }  // namespace
@@ -70,26 +80,39 @@ constexpr Command kCommands[] = {
 int main(int argc, char** argv) {
   app::PrepareConsole();
   std::vector<std::string> args = app::CommandLineArguments(argc, argv);
+  // "karstel help generate" is "karstel generate --help".
+  if (args.size() == 3 && args[1] == "help")
+    args = {args[0], args[2], "--help"};
   if (args.size() < 2 || args[1] == "help" || args[1] == "--help" ||
       args[1] == "-h") {
     std::cout << kHelp;
     return args.size() < 2 ? app::kExitUsage : app::kExitSuccess;
   }
+  if (args[1] == "--version") {
+    std::cout << "karstel " KARSTEL_VERSION "\n";
+    return app::kExitSuccess;
+  }
   common::RealFileSystem fs;
   app::CommandContext context{fs, std::cout, std::cerr};
   for (const Command& command : kCommands) {
     if (args[1] != command.name) continue;
+    app::Arguments rest = app::Arguments(args).subspan(2);
     // Started only for the commands that draw: fontconfig takes a moment.
     std::unique_ptr<render::PlatformServices> services;
-    if (command.draws) {
+    if (command.draws && !app::WantsHelp(rest)) {
       try {
         services = std::make_unique<render::PlatformServices>();
       } catch (...) {
         return app::ReportFailure(context, "无法启动字体渲染");
       }
     }
-    return command.run(context, app::Arguments(args).subspan(2));
+    int code = command.run(context, rest);
+    if (code == app::kExitUsage) std::cerr << kHelpHint;
+    return code;
   }
-  std::cerr << "未知命令: " << args[1] << "\n\n" << kHelp;
+  std::cerr << (args[1].starts_with("-") ? "未知选项: " : "未知命令: ")
+            << args[1] << "\n\n"
+            << kHelp << "\n"
+            << kHelpHint;
   return app::kExitUsage;
 }

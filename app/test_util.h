@@ -61,7 +61,8 @@ inline Bytes ReadBytes(const common::Path& path) {
   std::string text((std::istreambuf_iterator<char>(in)),
                    std::istreambuf_iterator<char>());
   Bytes bytes(text.size());
-  std::memcpy(bytes.data(), text.data(), text.size());
+  // An empty vector's data() may be null, which memcpy must not see.
+  if (!text.empty()) std::memcpy(bytes.data(), text.data(), text.size());
   return bytes;
 }
 

@@ -12,6 +12,7 @@
 #include "app/command.h"
 #include "app/command_drawing.h"
 #include "app/generation.h"
+#include "app/original_backup.h"
 #include "app/progress.h"
 #include "common/text.h"
 #include "render/platform_services.h"
@@ -58,6 +59,11 @@ int main(int argc, char** argv) {
       app::GenerationServices generation{
           fs, messages, app::TimedAtlasBuilder(progress), progress};
       generation.straightforwardWriter = mode == 0;
+      // Every run is a first generation, which keeps the originals: both
+      // writers pay for the backups alike.
+      for (app::Episode episode : app::kEpisodeOrder)
+        std::filesystem::remove(app::BackupPathFor(
+            app::AppendPath(root, app::FontsWtdPath(episode))));
       auto start = Clock::now();
       app::GenerateFontTexture(generation, settings);
       totals[mode] =

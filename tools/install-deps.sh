@@ -9,7 +9,7 @@ packages="cmake ninja-build g++ clang libgtest-dev libgmock-dev googletest
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 wine fonts-wine xvfb xauth x11-apps imagemagick xdotool
   fonts-wqy-microhei fonts-arphic-uming fonts-dejavu-core
-  python3 python3-pil"
+  python3 python3-pil groff-base"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" ||

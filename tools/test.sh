@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds every preset and runs every test: the Linux suite natively, the
-# sanitizer build's fuzz and mutation tests, and the Windows suite under Wine.
+# sanitizer build's fuzz and mutation tests, and the Windows suite under Wine;
+# then packages the release from those trees and checks the packages.
 set -eu
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -13,3 +14,5 @@ ctest --preset linux-sanitize
 cmake --preset windows
 cmake --build --preset windows
 ctest --preset windows
+tools/release.sh
+tools/check-release.sh

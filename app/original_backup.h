@@ -1,0 +1,31 @@
+// The undo of a generation: before Karstel first rewrites a fonts.wtd, the
+// file as it was is kept beside it, and `karstel restore` puts it back.
+#pragma once
+
+#include "common/file_system.h"
+
+namespace app {
+
+/// The backup beside `wtd`: "fonts.wtd.karstel-backup".
+common::Path BackupPathFor(const common::Path& wtd);
+
+/// Copies `wtd` to its backup, written atomically, unless a backup already
+/// exists: it then holds the file from before the first generation, which
+/// later runs must not replace with their own output. Returns whether a
+/// backup was written. Throws when `wtd` cannot be read or the backup
+/// cannot be written; `wtd` itself is never changed.
+bool KeepOriginalOnce(common::FileSystem& fs, const common::Path& wtd);
+
+enum class RestoreOutcome {
+  Restored,       ///< the backup replaced `wtd` and was removed
+  NoBackup,       ///< nothing to restore; nothing changed
+  DamagedBackup,  ///< the backup is no loadable resource; nothing changed
+};
+
+/// Puts the backup of `wtd` in its place, atomically, then removes the
+/// backup. A backup that does not load as a resource file is left alone, as
+/// is `wtd`. Throws when a file cannot be read or written; `wtd` then keeps
+/// its previous bytes and the backup stays.
+RestoreOutcome RestoreOriginal(common::FileSystem& fs, const common::Path& wtd);
+
+}  // namespace app
