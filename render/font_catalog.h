@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +16,18 @@ struct InstalledFamily {
   std::u16string name;       ///< a face name the engines accept
   std::vector<int> weights;  ///< on the 100 to 900 scale, ascending
 };
+
+/// Weights gathered per family name while listing the installed faces.
+using FamilyWeights = std::map<std::u16string, std::set<int>>;
+
+/// The families of `byName`, in name order, weights ascending.
+inline std::vector<InstalledFamily> ListedFamilies(
+    const FamilyWeights& byName) {
+  std::vector<InstalledFamily> families;
+  for (const auto& [name, weights] : byName)
+    families.push_back({name, {weights.begin(), weights.end()}});
+  return families;
+}
 
 /// The installed scalable families, by name. Throws the platform's failure.
 std::vector<InstalledFamily> ListInstalledFamilies();

@@ -541,12 +541,12 @@ std::vector<InstalledFamily> ListInstalledFamilies() {
   THROW_HR_IF(common::kEOutOfMemory, !objects);
   UniqueFontSet listed(FcFontList(nullptr, pattern.get(), objects.get()));
   THROW_HR_IF(common::kEOutOfMemory, !listed);
-  std::map<std::u16string, std::vector<int>> byName;
+  FamilyWeights byName;
   for (int i = 0; i < listed.get()->nfont; ++i) {
     FcPattern* face = listed.get()->fonts[i];
     std::u16string name = FamilyOf(face);
     if (name.empty()) continue;
-    std::vector<int>& weights = byName[name];
+    std::set<int>& weights = byName[name];
     double fcWeight = FC_WEIGHT_REGULAR;
     if (FcPatternGetDouble(face, FC_WEIGHT, 0, &fcWeight) != FcResultMatch) {
       int whole = FC_WEIGHT_REGULAR;
@@ -554,15 +554,9 @@ std::vector<InstalledFamily> ListInstalledFamilies() {
       fcWeight = whole;
     }
     int weight = static_cast<int>(FcWeightToOpenTypeDouble(fcWeight));
-    if (std::find(weights.begin(), weights.end(), weight) == weights.end())
-      weights.push_back(weight);
+    weights.insert(weight);
   }
-  std::vector<InstalledFamily> families;
-  for (auto& [name, weights] : byName) {
-    std::sort(weights.begin(), weights.end());
-    families.push_back({name, std::move(weights)});
-  }
-  return families;
+  return ListedFamilies(byName);
 }
 
 std::size_t CountCoveredUnits(std::u16string_view family,

@@ -577,28 +577,22 @@ std::unique_ptr<FontCoverage> OpenFontCoverage(const LogFont& font,
 
 std::vector<InstalledFamily> ListInstalledFamilies() {
   ComPtr<IDWriteFontCollection> fonts = SystemFonts();
-  std::map<std::u16string, std::vector<int>> byName;
+  FamilyWeights byName;
   for (UINT32 i = 0; i < fonts->GetFontFamilyCount(); ++i) {
     ComPtr<IDWriteFontFamily> family;
     THROW_IF_FAILED(fonts->GetFontFamily(i, family.GetAddressOf()));
     std::wstring wide = FamilyName(family.Get());
-    std::vector<int>& weights =
+    std::set<int>& weights =
         byName[std::u16string(wide.begin(), wide.end())];
     for (UINT32 k = 0; k < family->GetFontCount(); ++k) {
       ComPtr<IDWriteFont> font;
       if (FAILED(family->GetFont(k, font.GetAddressOf()))) continue;
       if (font->GetSimulations() != DWRITE_FONT_SIMULATIONS_NONE) continue;
       int weight = font->GetWeight();
-      if (std::find(weights.begin(), weights.end(), weight) == weights.end())
-        weights.push_back(weight);
+      weights.insert(weight);
     }
   }
-  std::vector<InstalledFamily> families;
-  for (auto& [name, weights] : byName) {
-    std::sort(weights.begin(), weights.end());
-    families.push_back({name, std::move(weights)});
-  }
-  return families;
+  return ListedFamilies(byName);
 }
 
 std::size_t CountCoveredUnits(std::u16string_view family,
