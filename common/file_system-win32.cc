@@ -95,6 +95,12 @@ void RealFileSystem::ReplaceFile(const Path& from, const Path& to) {
   // its ACL, attributes and alternate streams. It cannot replace a file that
   // does not exist yet, and some file systems do not support it; then the
   // file is moved in place.
+  // A folder is never the destination of a file (Wine's ReplaceFileW would
+  // put the file in place of an empty one); Windows says access denied.
+  DWORD attributes = ::GetFileAttributesW(to.c_str());
+  THROW_HR_IF(HresultFromWin32(kErrorAccessDenied),
+              attributes != INVALID_FILE_ATTRIBUTES &&
+                  (attributes & FILE_ATTRIBUTE_DIRECTORY));
   if (::ReplaceFileW(
           to.c_str(), from.c_str(), nullptr,
           REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,

@@ -46,13 +46,16 @@ sleep 2
 mkdir -p "$(dirname "$screenshot")"
 import -window root "$screenshot"
 
-xdotool windowfocus --sync "$window" 2>/dev/null || true
-xdotool key --clearmodifiers Escape
-
-# Esc must end the program; give it ten seconds.
-for _ in $(seq 1 20); do
-  kill -0 "$program" 2>/dev/null || break
-  sleep 0.5
+# Esc must end the program. On a loaded machine the key can arrive before
+# the dialog has the focus and be lost, so focus and press again, up to three
+# times, ten seconds each.
+for _ in 1 2 3; do
+  xdotool windowfocus --sync "$window" 2>/dev/null || true
+  xdotool key --clearmodifiers Escape
+  for _ in $(seq 1 20); do
+    kill -0 "$program" 2>/dev/null || break 2
+    sleep 0.5
+  done
 done
 if kill -0 "$program" 2>/dev/null; then
   kill "$program" 2>/dev/null || true
