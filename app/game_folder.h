@@ -3,8 +3,8 @@
 // patch's char_table.dat.
 #pragma once
 
+#include "app/discovery/registry.h"
 #include "app/message.h"
-#include "app/registry.h"
 #include "common/file_system.h"
 
 namespace app {

@@ -7,10 +7,10 @@
 #include <set>
 
 #include "app/character_table.h"
-#include "app/steam_library.h"
+#include "app/discovery/steam_library.h"
+#include "app/discovery/vdf.h"
+#include "app/discovery/wine_registry.h"
 #include "app/test_util.h"
-#include "app/vdf.h"
-#include "app/wine_registry.h"
 #include "common/hresult.h"
 #include "common/memory_file_system.h"
 

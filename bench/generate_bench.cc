@@ -9,8 +9,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "app/command.h"
-#include "app/command_drawing.h"
+#include "app/cli/command.h"
+#include "app/cli/command_drawing.h"
 #include "app/generation.h"
 #include "app/original_backup.h"
 #include "app/progress.h"

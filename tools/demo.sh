@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh
 cmake --preset linux
 cmake --build --preset linux-release
-karstel=build/linux/app/Release/karstel
+karstel=build/linux/app/cli/Release/karstel
 sample=build/sample-game
 rm -rf "$sample"
 font="WenQuanYi Micro Hei"  # Debian fonts-wqy-microhei

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Draws the application icon of Karstel.exe and writes app/karstel.ico.
+"""Draws the application icon of Karstel.exe and writes app/dialog/karstel.ico.
 
 The artwork is a glyph atlas in miniature: a dark rounded tile ruled into
 cells, one cell lit in amber, and a white "K" drawn over them. Each size is
@@ -115,7 +115,8 @@ def write_ico(path, images):
 
 def main():
   root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-  write_ico(os.path.join(root, "app", "karstel.ico"), [draw(s) for s in SIZES])
+  write_ico(os.path.join(root, "app", "dialog", "karstel.ico"),
+            [draw(s) for s in SIZES])
 
 
 if __name__ == "__main__":

@@ -34,7 +34,7 @@ epoch=$(git log -1 --format=%ct 2>/dev/null || date +%s)
 win=$stage/windows
 x86_64-w64-mingw32-strip -o "$win/Karstel.exe" build/windows/Karstel.exe
 x86_64-w64-mingw32-strip -o "$win/karstel-cli.exe" \
-  build/windows/app/karstel-cli.exe
+  build/windows/app/cli/karstel-cli.exe
 printf '\357\273\277' >"$win/使用说明.txt"
 sed 's/\r$//; s/$/\r/' README.zh-CN.md >>"$win/使用说明.txt"
 sed 's/\r$//; s/$/\r/' LICENSE >"$win/LICENSE"
@@ -56,7 +56,7 @@ PY
 
 # Linux: a folder to unpack anywhere; bin/karstel needs no installation.
 top=$stage/linux/karstel-$version
-strip -o "$top/bin/karstel" build/linux/app/Release/karstel
+strip -o "$top/bin/karstel" build/linux/app/cli/Release/karstel
 chmod 755 "$top/bin/karstel"
 cp docs/karstel.1 "$top/share/man/man1/karstel.1"
 cp README.zh-CN.md "$top/使用说明.txt"

@@ -1,0 +1,94 @@
+// `karstel restore`: the undo of generate. Each chosen variant's fonts.wtd
+// gets back the bytes it had before Karstel first wrote it.
+#include "app/cli/command.h"
+#include "app/cli/command_options.h"
+#include "app/discovery/registry.h"
+#include "app/episode.h"
+#include "app/game_folder.h"
+#include "app/original_backup.h"
+#include "common/text.h"
+
+namespace app {
+namespace {
+
+constexpr char kUsage[] =
+    "用法: karstel restore [--game-folder DIR] [--variants IV,TLAD,TBoGT]\n"
+    "  用第一次生成前留下的备份 (fonts.wtd.karstel-backup) 还原所选版本的\n"
+    "  fonts.wtd, 然后删除备份; 不给 --game-folder 时自动查找游戏目录\n";
+
+int Usage(const CommandContext& context, const std::string& error) {
+  if (!error.empty()) context.err << "错误: " << error << "\n";
+  context.err << kUsage;
+  return kExitUsage;
+}
+
+// The folder named on the command line, or below it in "GTAIV" where the
+// game's files are found there. Restoring needs neither the character table
+// nor every variant's file: a player may have removed either since.
+common::Path FolderGiven(const std::string& text) {
+  common::Path folder = common::PathFromUtf8(text);
+  common::Path resolved = folder;
+  return ResolveGameFolder(resolved) ? resolved : folder;
+}
+
+}  // namespace
+
+int RunRestore(const CommandContext& context, Arguments args) {
+  if (WantsHelp(args)) return PrintHelp(context, kUsage);
+  std::string error;
+  auto options = ParseOptions(args, {"--game-folder", "--variants"}, {}, error);
+  if (!options) return Usage(context, error);
+  if (!options->positional.empty())
+    return Usage(context, "多余的参数: " + options->positional[0]);
+  auto episodes =
+      ParseVariants(options->Value("--variants").value_or("IV,TBoGT,TLAD"));
+  if (!episodes || episodes->empty())
+    return Usage(context, "--variants 只能列出 IV、TLAD、TBoGT");
+
+  common::Path gameFolder;
+  try {
+    if (auto folder = options->Value("--game-folder")) {
+      gameFolder = FolderGiven(*folder);
+    } else {
+      TerminalMessageSink messages(context.out, context.err);
+      auto registry = MakeSystemRegistryReader();
+      if (!DetectGameFolder(messages, *registry, gameFolder))
+        return kExitWarning;
+    }
+  } catch (...) {
+    return ReportFailure(context, "无法检查游戏目录");
+  }
+
+  int restored = 0, refused = 0;
+  for (Episode episode : kEpisodeOrder) {
+    if (!episodes->contains(episode)) continue;
+    common::Path wtd = AppendPath(gameFolder, FontsWtdPath(episode));
+    std::string name(EpisodeName(episode));
+    std::string backup = common::PathToUtf8(BackupPathFor(wtd));
+    RestoreOutcome outcome;
+    try {
+      outcome = RestoreOriginal(context.fs, wtd);
+    } catch (...) {
+      return ReportFailure(context,
+                           name + ": 无法还原 " + common::PathToUtf8(wtd));
+    }
+    switch (outcome) {
+      case RestoreOutcome::Restored:
+        ++restored;
+        context.out << name << ": 已还原 " << common::PathToUtf8(wtd) << "\n";
+        break;
+      case RestoreOutcome::NoBackup:
+        context.err << name << ": 没有备份 " << backup << ", 未做更改\n";
+        break;
+      case RestoreOutcome::DamagedBackup:
+        ++refused;
+        context.err << name << ": 备份 " << backup
+                    << " 不是有效的 fonts.wtd (可能已损坏), 未还原\n";
+        break;
+    }
+  }
+  if (refused > 0) return kExitError;
+  return restored > 0 ? kExitSuccess : kExitWarning;
+}
+
+}  // namespace app

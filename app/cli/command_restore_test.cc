@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/cli/command.h"
+#include "app/generation.h"
+#include "app/original_backup.h"
+#include "app/test_util.h"
+#include "testing/temp_dir.h"
+
+namespace app {
+namespace {
+
+using test::Bytes;
+
+class OriginalBackupTest : public ::testing::Test {
+ protected:
+  OriginalBackupTest() { test::MakeGameFolder(dir_.path()); }
+
+  common::Path Wtd(Episode episode) const {
+    return AppendPath(dir_.path(), FontsWtdPath(episode));
+  }
+  common::Path Backup(Episode episode) const {
+    return BackupPathFor(Wtd(episode));
+  }
+  GenerationOutcome Generate(unsigned seed, bool straightforward = false) {
+    GenerationSettings settings;
+    render::SetFaceName(settings.mainFont, u"Main");
+    render::SetFaceName(settings.symbolFont, u"Main");
+    settings.gameFolder = dir_.path();
+    settings.episodes = {Episode::IV, Episode::TBoGT, Episode::TLAD};
+    GenerationServices services{
+        fs_, messages_,
+        [seed](const render::GlyphFonts&, render::RenderEngine, bool,
+               std::u16string_view) { return test::PatternAtlas(seed); }};
+    services.straightforwardWriter = straightforward;
+    return GenerateFontTexture(services, settings);
+  }
+  int Restore(std::vector<std::string> args, std::string* err = nullptr) {
+    std::ostringstream out, errors;
+    CommandContext context{fs_, out, errors};
+    int code = RunRestore(context, args);
+    if (err) *err = errors.str();
+    return code;
+  }
+  std::string FolderOption() const {
+    return "--game-folder=" + dir_.path().string();
+  }
+
+  testutil::TempDir dir_;
+  common::RealFileSystem fs_;
+  RecordingMessageSink messages_;
+};
+
+TEST_F(OriginalBackupTest, GenerationKeepsTheFirstOriginalOnly) {
+  // Both writers keep it: the dialog and the benchmark's reference alike.
+  for (bool straightforward : {false, true}) {
+    SCOPED_TRACE(straightforward ? "straightforward" : "fast");
+    std::vector<Bytes> original;
+    for (Episode episode : kEpisodeOrder) {
+      std::filesystem::remove(Backup(episode));
+      original.push_back(test::ReadBytes(Wtd(episode)));
+    }
+    ASSERT_EQ(Generate(1, straightforward), GenerationOutcome::Generated);
+    ASSERT_EQ(Generate(2, straightforward), GenerationOutcome::Generated);
+    for (std::size_t i = 0; i < 3; ++i) {
+      Episode episode = kEpisodeOrder[i];
+      EXPECT_TRUE(test::ReadBytes(Backup(episode)) == original[i])
+          << EpisodeName(episode);
+      EXPECT_FALSE(test::FontChsPixels(test::ReadBytes(Wtd(episode))).empty());
+    }
+  }
+  // Nothing but the file and its backup stays in the folder.
+  std::size_t entries = 0;
+  for (auto& entry :
+       std::filesystem::directory_iterator(Wtd(Episode::IV).parent_path())) {
+    (void)entry;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 2u);
+}
+
+TEST_F(OriginalBackupTest, RestorePutsTheExactBytesBackAndRemovesTheBackup) {
+  std::vector<Bytes> original;
+  for (Episode episode : kEpisodeOrder)
+    original.push_back(test::ReadBytes(Wtd(episode)));
+  ASSERT_EQ(Generate(1), GenerationOutcome::Generated);
+  ASSERT_EQ(Restore({FolderOption(), "--variants", "IV,TLAD"}), kExitSuccess);
+  EXPECT_TRUE(test::ReadBytes(Wtd(Episode::IV)) == original[0]);
+  EXPECT_TRUE(test::ReadBytes(Wtd(Episode::TLAD)) == original[2]);
+  EXPECT_FALSE(std::filesystem::exists(Backup(Episode::IV)));
+  EXPECT_FALSE(std::filesystem::exists(Backup(Episode::TLAD)));
+  // TBoGT was not chosen: still patched, its backup still there.
+  EXPECT_FALSE(
+      test::FontChsPixels(test::ReadBytes(Wtd(Episode::TBoGT))).empty());
+  EXPECT_TRUE(test::ReadBytes(Backup(Episode::TBoGT)) == original[1]);
+
+  // The next generation keeps the restored file as the new original.
+  ASSERT_EQ(Generate(2), GenerationOutcome::Generated);
+  EXPECT_TRUE(test::ReadBytes(Backup(Episode::IV)) == original[0]);
+}
+
+TEST_F(OriginalBackupTest, RestoreWithoutBackupChangesNothing) {
+  Bytes before = test::ReadBytes(Wtd(Episode::IV));
+  std::string err;
+  EXPECT_EQ(Restore({FolderOption()}, &err), kExitWarning);
+  EXPECT_NE(err.find("IV: 没有备份"), std::string::npos) << err;
+  EXPECT_TRUE(test::ReadBytes(Wtd(Episode::IV)) == before);
+  EXPECT_FALSE(std::filesystem::exists(Backup(Episode::IV)));
+}
+
+TEST_F(OriginalBackupTest, DamagedBackupIsRefusedAndNothingChanges) {
+  ASSERT_EQ(Generate(1), GenerationOutcome::Generated);
+  Bytes patched = test::ReadBytes(Wtd(Episode::IV));
+  Bytes backup = test::ReadBytes(Backup(Episode::IV));
+  for (Bytes damaged :
+       {Bytes(backup.begin(), backup.begin() + backup.size() / 2),
+        Bytes(16, std::byte{'x'}), Bytes{}}) {
+    test::WriteBytes(Backup(Episode::IV), damaged);
+    EXPECT_EQ(RestoreOriginal(fs_, Wtd(Episode::IV)),
+              RestoreOutcome::DamagedBackup);
+    EXPECT_TRUE(test::ReadBytes(Wtd(Episode::IV)) == patched);
+    EXPECT_TRUE(test::ReadBytes(Backup(Episode::IV)) == damaged);
+  }
+  // The command says so and fails, after restoring the sound ones.
+  std::string err;
+  EXPECT_EQ(Restore({FolderOption()}, &err), kExitError);
+  EXPECT_NE(err.find("IV: 备份"), std::string::npos) << err;
+  EXPECT_TRUE(test::ReadBytes(Wtd(Episode::IV)) == patched);
+  EXPECT_FALSE(std::filesystem::exists(Backup(Episode::TLAD)));
+}
+
+TEST_F(OriginalBackupTest, FailedBackupStopsTheGenerationBeforeTheWrite) {
+  // A folder where the backup should go cannot be replaced by a file.
+  Bytes before = test::ReadBytes(Wtd(Episode::IV));
+  std::filesystem::create_directory(Backup(Episode::IV));
+  EXPECT_EQ(Generate(1), GenerationOutcome::Failed);
+  EXPECT_TRUE(test::ReadBytes(Wtd(Episode::IV)) == before);
+}
+
+}  // namespace
+}  // namespace app

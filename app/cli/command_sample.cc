@@ -1,0 +1,48 @@
+#include <filesystem>
+
+#include "app/character_table.h"
+#include "app/cli/command.h"
+#include "app/cli/sample_table.h"
+#include "app/episode.h"
+#include "common/result.h"
+#include "common/text.h"
+#include "resource/sample_wtd.h"
+
+namespace app {
+namespace {
+
+void WriteSampleFile(const CommandContext& context, const common::Path& path,
+                     const std::vector<std::byte>& bytes) {
+  std::filesystem::create_directories(path.parent_path());
+  common::WriteFileAtomically(context.fs, path, [&](common::OutputFile& out) {
+    common::WriteExactly(out, bytes);
+  });
+  context.out << common::PathToUtf8(path) << "\n";
+}
+
+}  // namespace
+
+int RunSample(const CommandContext& context, Arguments args) {
+  constexpr char kUsage[] = "用法: karstel sample DIR\n";
+  if (WantsHelp(args)) return PrintHelp(context, kUsage);
+  if (args.size() != 1) {
+    context.err << kUsage;
+    return kExitUsage;
+  }
+  try {
+    common::Path root = common::PathFromUtf8(args[0]);
+    resource::SampleWtdOptions options = resource::RealisticSampleOptions();
+    for (Episode episode : kEpisodeOrder) {
+      WriteSampleFile(context, AppendPath(root, FontsWtdPath(episode)),
+                      resource::BuildSampleWtd(options));
+      ++options.seed;  // each variant's file differs, as the game's do
+    }
+    WriteSampleFile(context, AppendPath(root, CharacterTablePath()),
+                    EncodeCharacterTable(SampleCharacterTable()));
+    return kExitSuccess;
+  } catch (...) {
+    return ReportFailure(context, "无法写入示例目录 " + args[0]);
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,99 @@
+// The main dialog: the user's choices of fonts, quote style, engine, game
+// folder and variants, and the commands that use them. One object owns the
+// dialog state; the dialog procedure finds it through DWLP_USER and routes
+// each message to one small handler.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/dialog/dialog_services.h"
+#include "app/generation.h"
+#include "common/file_system.h"
+#include "common/scope_exit.h"
+#include "render/font.h"
+
+namespace app {
+
+struct MenuTraits {
+  using Type = HMENU;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type menu) { ::DestroyMenu(menu); }
+};
+using UniqueMenu = common::UniqueHandle<MenuTraits>;
+
+/// The drop-down menu of the game-folder button: "手动选择..." (1018), and
+/// "打开选择的文件夹" (1019), grayed and disabled until a folder has been
+/// accepted. Throws when the menu cannot be made.
+UniqueMenu CreateGameFolderMenu(bool folderAccepted);
+
+class MainDialog {
+ public:
+  explicit MainDialog(DialogServices& services) : services_(services) {}
+  MainDialog(const MainDialog&) = delete;
+  MainDialog& operator=(const MainDialog&) = delete;
+
+  /// Runs dialog 1000 modally and returns what ended it: 0 when the user
+  /// closed it, -1 when it could not be created.
+  INT_PTR DoModal(HINSTANCE instance);
+
+  /// Creates dialog 1000 modeless (for tests, which pump its messages).
+  /// Returns null when it cannot be created.
+  HWND CreateModeless(HINSTANCE instance, HWND owner);
+
+  HWND window() const { return dialog_; }
+  /// The choices as a command would use them now: the stored fonts and
+  /// folder, and the quote style, engine and variants of the controls.
+  GenerationSettings CurrentSettings() const;
+  const render::LogFont& mainFont() const { return mainFont_; }
+  const render::LogFont& symbolFont() const { return symbolFont_; }
+  const common::Path& gameFolder() const { return gameFolder_; }
+
+ private:
+  enum class FontRole { Main, Symbol };
+
+  static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam,
+                                     LPARAM lParam);
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  INT_PTR OnInitDialog();
+  INT_PTR OnCommand(WORD id, WORD code, HWND control);
+  INT_PTR OnNotify(const NMHDR& header);
+
+  INT_PTR OnCancel();
+  void OnReadOnlyEditFocus(WORD code, HWND edit);
+  void ChooseFontFor(FontRole role);
+  void OnDetectGameFolder();
+  void OnPreview();
+  void OnGenerate();
+  void OnChooseGameFolder();
+  void OnOpenGameFolder();
+  void OnSplitButtonDropDown(const NMBCDROPDOWN& dropDown);
+
+  bool IsChecked(int id) const;
+  void ShowMessage(MessageIcon icon, std::string_view text);
+  void ShowGameFolder();
+
+  // The messages of the core operations, owned by this dialog.
+  class Messages final : public MessageSink {
+   public:
+    explicit Messages(MainDialog& dialog) : dialog_(dialog) {}
+    void ShowMessage(MessageIcon icon, std::string_view text) override {
+      dialog_.ShowMessage(icon, text);
+    }
+
+   private:
+    MainDialog& dialog_;
+  };
+
+  DialogServices& services_;
+  Messages messages_{*this};
+  common::RealFileSystem fileSystem_;
+  HWND dialog_ = nullptr;
+  HWND preview_ = nullptr;
+  render::LogFont mainFont_;
+  render::LogFont symbolFont_;
+  common::Path gameFolder_;
+};
+
+}  // namespace app

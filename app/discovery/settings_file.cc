@@ -1,0 +1,34 @@
+#include "app/discovery/settings_file.h"
+
+#include <system_error>
+
+#include "common/result.h"
+
+namespace app {
+
+std::optional<std::string> ReadSettingsFile(common::FileSystem& fs,
+                                            const common::Path& path,
+                                            std::uint64_t maxBytes) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+  try {
+    auto file = fs.OpenForRead(path);
+    std::uint64_t size = file->Size();
+    if (size > maxBytes) return std::nullopt;
+    std::string text(static_cast<std::size_t>(size), '\0');
+    std::size_t done = 0;
+    while (done < text.size()) {
+      std::size_t got = file->Read(
+          std::as_writable_bytes(std::span<char>(text).subspan(done)));
+      if (got == 0) break;  // shrank while we read: take what is there
+      done += got;
+    }
+    text.resize(done);
+    return text;
+  } catch (...) {
+    LOG_CAUGHT_EXCEPTION();
+    return std::nullopt;
+  }
+}
+
+}  // namespace app
