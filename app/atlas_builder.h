@@ -4,10 +4,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string_view>
 
 #include "app/generation.h"
 #include "render/glyph_coverage.h"
+#include "render/glyph_fit.h"
 #include "render/text_engine.h"
 
 namespace app {
@@ -19,10 +21,12 @@ struct AtlasEngine {
       const render::GlyphFonts& fonts, render::RenderEngine engine,
       bool curlyQuotes, std::u16string_view text)>
       measure;
-  /// Draws the table into the zero-filled atlas surface.
-  std::function<void(
+  /// Draws the table into the zero-filled atlas surface, each glyph kept
+  /// inside its cell unless the mode is FitMode::None.
+  std::function<render::FitReport(
       render::DrawingSurface& surface, const render::GlyphFonts& fonts,
-      render::RenderEngine engine, bool curlyQuotes, std::u16string_view text)>
+      render::RenderEngine engine, bool curlyQuotes, std::u16string_view text,
+      render::FitMode fit)>
       draw;
 };
 
@@ -42,9 +46,17 @@ CheckedAtlas DrawCheckedAtlas(const AtlasEngine& engine,
                               const StageObserver& observer,
                               const render::GlyphFonts& fonts,
                               render::RenderEngine renderEngine,
-                              bool curlyQuotes, std::u16string_view text);
+                              bool curlyQuotes, std::u16string_view text,
+                              render::FitMode fit = render::FitMode::Fit);
+
+/// Where the atlas of the game folder's character table will place each
+/// font's glyphs with these choices, for the preview to show the same;
+/// nothing when the table cannot be read. Throws the engine's failure.
+std::optional<render::GlyphPlacement> AtlasPlacement(
+    common::FileSystem& fs, const GenerationSettings& settings);
 
 /// DrawCheckedAtlas, then the compression to BC3 as one more stage.
-AtlasBuilder CheckedAtlasBuilder(AtlasEngine engine, StageObserver observer);
+AtlasBuilder CheckedAtlasBuilder(AtlasEngine engine, StageObserver observer,
+                                 render::FitMode fit = render::FitMode::Fit);
 
 }  // namespace app

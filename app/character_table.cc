@@ -1,6 +1,8 @@
 #include "app/character_table.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 #include "common/result.h"
 
@@ -51,7 +53,14 @@ CharacterTable ReadCharacterTable(common::InputFile& file) {
   for (std::size_t i = 0; i < entries.size(); i += 4) {
     std::uint32_t codePoint = LoadLittleEndian32(&entries[i]);
     // Only the Basic Multilingual Plane: each entry takes one code unit.
-    THROW_HR_IF(common::kENotImpl, codePoint > 0xFFFF);
+    if (codePoint > 0xFFFF) {
+      char text[160];
+      std::snprintf(text, sizeof text,
+                    "字符表第 %zu 项 U+%04X 超出 U+FFFF，贴图只能容纳基本多文种"
+                    "平面的字符",
+                    i / 4 + 1, static_cast<unsigned>(codePoint));
+      THROW_HR_MSG(common::kENotImpl, text);
+    }
     table.push_back(static_cast<char16_t>(codePoint));
   }
   return table;

@@ -5,6 +5,7 @@
 #include "app/test_util.h"
 #include "common/hresult.h"
 #include "common/memory_file_system.h"
+#include "common/result.h"
 
 namespace app {
 namespace {
@@ -94,6 +95,14 @@ TEST(ReadCharacterTableTest, SizeBeyondFourGigabytesIsNotCutTo32Bits) {
 TEST(ReadCharacterTableTest, EntryBeyondTheBasicPlaneIsNotImplemented) {
   EXPECT_EQ(ReadCode(Le32({3, 0x4E00, 0x1F600, 0x4E01})), common::kENotImpl);
   EXPECT_EQ(ReadCode(Le32({1, 0x10000})), common::kENotImpl);
+  // The player hears which entry it was.
+  try {
+    Read(Le32({3, 0x4E00, 0x1F600, 0x4E01}));
+  } catch (const common::ResultException& e) {
+    EXPECT_NE(e.GetFailureInfo().message.find("第 2 项 U+1F600"),
+              std::string::npos)
+        << e.GetFailureInfo().message;
+  }
 }
 
 TEST(ReadCharacterTableTest, FileEndingBeforeItsSizeIsHandleEof) {

@@ -1,5 +1,6 @@
 #include "app/generation.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <exception>
@@ -15,6 +16,7 @@
 #include "app/original_backup.h"
 #include "app/progress.h"
 #include "common/result.h"
+#include "common/text.h"
 #include "resource/deflate_cache.h"
 #include "resource/patch.h"
 
@@ -160,6 +162,22 @@ std::optional<render::GlyphFindings> RunPipeline(
 
 }  // namespace
 
+std::string FitDescription(const render::FontPlacement& placement) {
+  std::string text;
+  auto add = [&](const char* what, int pixels) {
+    if (pixels == 0) return;
+    text += (text.empty() ? "" : "、") + std::string(what) + " " +
+            std::to_string(pixels) + " 像素";
+  };
+  if (placement.size != static_cast<int>(render::kGlyphFontSize))
+    add("缩小为", placement.size);
+  add("整体下移", std::max(0, placement.dy));
+  add("整体上移", std::max(0, -placement.dy));
+  add("整体右移", std::max(0, placement.dx));
+  add("整体左移", std::max(0, -placement.dx));
+  return text;
+}
+
 std::string ClosingMessage(const render::GlyphFindings& findings) {
   std::string text = kGenerated;
   if (!findings.overflow.empty())
@@ -168,6 +186,15 @@ std::string ClosingMessage(const render::GlyphFindings& findings) {
     text += Note(kFallbackNote, findings.FallbackCount());
   if (!findings.missing.empty())
     text += Note(kMissingNote, findings.missing.size());
+  if (!findings.cut.empty()) text += Note(kCutNote, findings.cut.size());
+  if (!findings.bled.empty()) text += Note(kBledNote, findings.bled.size());
+  for (const render::FontAdjustment& adjustment : findings.adjustments) {
+    char line[512];
+    std::snprintf(line, sizeof line, kFitNote,
+                  common::Utf16ToUtf8(adjustment.face).c_str(),
+                  FitDescription(adjustment.placement).c_str());
+    text += line;
+  }
   return text;
 }
 
@@ -196,6 +223,7 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
     // A table test that fails for another reason than absence lands here as
     // well: something is wrong with the folder, and the user should hear so.
     where.hr = LOG_CAUGHT_EXCEPTION();
+    where.detail = common::CaughtMessage();
     messages.ShowMessage(MessageIcon::Error, kGenerationFailed);
     if (services.onFailure) services.onFailure(where);
     return GenerationOutcome::Failed;
@@ -204,10 +232,13 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
     messages.ShowMessage(MessageIcon::Error, kStrictStopped);
     return GenerationOutcome::Failed;
   }
-  std::string closing = ClosingMessage(*findings);
-  messages.ShowMessage(
-      closing == kGenerated ? MessageIcon::Information : MessageIcon::Warning,
-      closing);
+  // A font moved to keep its glyphs whole is news, not a warning.
+  render::GlyphFindings problems = *findings;
+  problems.adjustments.clear();
+  messages.ShowMessage(ClosingMessage(problems) == kGenerated
+                           ? MessageIcon::Information
+                           : MessageIcon::Warning,
+                       ClosingMessage(*findings));
   return GenerationOutcome::Generated;
 }
 

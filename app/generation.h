@@ -61,6 +61,7 @@ struct GenerationFailure {
   std::string step;
   common::Path file;
   HRESULT hr = 0;
+  std::string detail;  ///< the failure's own words, in Chinese; may be empty
 };
 using FailureObserver = std::function<void(const GenerationFailure&)>;
 
@@ -116,12 +117,24 @@ inline constexpr char kFallbackNote[] =
     "\n\n有 %zu 个字符所选字体中没有，已用其他字体绘制。";
 inline constexpr char kMissingNote[] =
     "\n\n有 %zu 个字符任何已安装字体中都没有，在游戏中将显示为空白。";
+inline constexpr char kCutNote[] =
+    "\n\n有 %zu 个字符超出格子，在游戏中会被裁切。";
+inline constexpr char kBledNote[] =
+    "\n\n有 %zu 个字符的格子混入了相邻字形的笔画。";
+/// A font moved or shrunk to keep its glyphs whole: its face and what was
+/// done, as FitDescription words it.
+inline constexpr char kFitNote[] = "\n\n字体“%s”的字形超出格子，已%s。";
 /// The end of a strict run with findings (the command line's --strict).
 inline constexpr char kStrictStopped[] =
     "贴图不完整（见上），按 --strict 的要求未写入任何文件。";
 
-/// kGenerated with one line per finding of the three kinds the game shows:
-/// characters past the grid, drawn by a fallback face, and blank.
+/// kGenerated with one line per finding the game shows (characters past the
+/// grid, drawn by a fallback face, blank, cut or with a neighbour's ink) and
+/// per font moved or shrunk to fit its cells.
 std::string ClosingMessage(const render::GlyphFindings& findings);
+
+/// What was done to a font to keep its glyphs in their cells, in Chinese:
+/// "缩小为 52 像素、整体下移 3 像素".
+std::string FitDescription(const render::FontPlacement& placement);
 
 }  // namespace app

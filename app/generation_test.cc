@@ -304,7 +304,8 @@ class StandInCoverage final : public render::FontCoverage {
 
 // An engine stand-in that inks one pixel of each cell whose index `inks`
 // accepts, and never the cell of U+E000.
-AtlasEngine StandInEngine(std::function<bool(std::uint32_t)> inks) {
+AtlasEngine StandInEngine(std::function<bool(std::uint32_t)> inks,
+                          render::FitReport report = {}) {
   AtlasEngine engine;
   engine.measure = [](const render::GlyphFonts&, render::RenderEngine,
                       bool curlyQuotes, std::u16string_view text) {
@@ -312,9 +313,10 @@ AtlasEngine StandInEngine(std::function<bool(std::uint32_t)> inks) {
     return render::MeasureGlyphCoverage(coverage, coverage, render::kAtlasGrid,
                                         curlyQuotes, text);
   };
-  engine.draw = [inks](render::DrawingSurface& surface,
-                       const render::GlyphFonts&, render::RenderEngine,
-                       bool curlyQuotes, std::u16string_view text) {
+  engine.draw = [inks, report](render::DrawingSurface& surface,
+                               const render::GlyphFonts&, render::RenderEngine,
+                               bool curlyQuotes, std::u16string_view text,
+                               render::FitMode) {
     std::uint32_t index = 0;
     render::WalkGlyphCells(
         text, render::kAtlasGrid, curlyQuotes, [&](const render::GlyphCell& c) {
@@ -324,6 +326,7 @@ AtlasEngine StandInEngine(std::function<bool(std::uint32_t)> inks) {
                            4;
           std::fill_n(surface.pixels().begin() + at, 4, std::byte{0xFF});
         });
+    return report;
   };
   return engine;
 }
@@ -331,9 +334,11 @@ AtlasEngine StandInEngine(std::function<bool(std::uint32_t)> inks) {
 class DrawingCheckTest : public GenerationTest {
  protected:
   GenerationOutcome GenerateWith(std::function<bool(std::uint32_t)> inks,
-                                 bool strict = false) {
-    GenerationServices services{recording_, messages_,
-                                CheckedAtlasBuilder(StandInEngine(inks), {})};
+                                 bool strict = false,
+                                 render::FitReport report = {}) {
+    GenerationServices services{
+        recording_, messages_,
+        CheckedAtlasBuilder(StandInEngine(inks, report), {})};
     services.strict = strict;
     services.onFindings = [this](const render::GlyphFindings& findings) {
       findings_ = findings;
@@ -395,6 +400,32 @@ TEST_F(DrawingCheckTest, StrictRunStopsAtFindingsBeforeWriting) {
   EXPECT_EQ(messages_.messages, Only(MessageIcon::Error, kStrictStopped));
   EXPECT_TRUE(recording_.Lines("create ").empty());
   EXPECT_EQ(AllWtd(), before);
+}
+
+TEST_F(DrawingCheckTest, CutGlyphsAreToldAndRefusedWhenStrict) {
+  test::MakeGameFolder(dir_.path(), true, u"一二三四");
+  std::vector<Bytes> before = AllWtd();
+  render::FitReport cut;
+  cut.cut = u"二";
+  EXPECT_EQ(GenerateWith([](std::uint32_t) { return true; }, true, cut),
+            GenerationOutcome::Failed);
+  EXPECT_EQ(findings_.cut, u"二");
+  EXPECT_EQ(AllWtd(), before);
+
+  // A font moved to fit is news; a glyph still cut is a warning.
+  render::FitReport moved;
+  moved.placement.main.dy = 3;
+  EXPECT_EQ(GenerateWith([](std::uint32_t) { return true; }, false, moved),
+            GenerationOutcome::Generated);
+  ASSERT_EQ(messages_.messages.size(), 2u);
+  EXPECT_EQ(messages_.messages.back().icon, MessageIcon::Information);
+  EXPECT_NE(messages_.messages.back().text.find("已整体下移 3 像素"),
+            std::string::npos);
+  EXPECT_EQ(GenerateWith([](std::uint32_t) { return true; }, false, cut),
+            GenerationOutcome::Generated);
+  EXPECT_EQ(messages_.messages.back().icon, MessageIcon::Warning);
+  EXPECT_NE(messages_.messages.back().text.find("有 1 个字符超出格子"),
+            std::string::npos);
 }
 
 // The fast writer (prepared files, one shared deflate of the texture, both

@@ -1,6 +1,8 @@
 // Kept apart from the command so that programs and tests which bring their
 // own atlas builder do not need the renderers linked in.
 #include "app/atlas_builder.h"
+#include "app/character_table.h"
+#include "app/episode.h"
 #include "app/progress.h"
 #include "common/result.h"
 #include "render/glyph_atlas.h"
@@ -19,9 +21,16 @@ AtlasEngine SystemAtlasEngine() {
   engine.draw = [](render::DrawingSurface& surface,
                    const render::GlyphFonts& fonts,
                    render::RenderEngine renderEngine, bool curlyQuotes,
-                   std::u16string_view text) {
-    render::DrawGlyphs(surface, renderEngine, fonts, render::kAtlasGrid,
-                       curlyQuotes, text);
+                   std::u16string_view text, render::FitMode fit) {
+    std::vector<render::GlyphCell> cells =
+        render::CollectGlyphCells(text, render::kAtlasGrid, curlyQuotes);
+    render::FitOptions options;
+    options.mode = fit;
+    options.engineClips = renderEngine == render::RenderEngine::GdiPlus;
+    options.blankCanvas = true;
+    return render::DrawFittedGlyphs(
+        surface, render::SystemGlyphRenderers(renderEngine, fonts), cells,
+        options);
   };
   return engine;
 }
@@ -30,29 +39,34 @@ CheckedAtlas DrawCheckedAtlas(const AtlasEngine& engine,
                               const StageObserver& observer,
                               const render::GlyphFonts& fonts,
                               render::RenderEngine renderEngine,
-                              bool curlyQuotes, std::u16string_view text) {
+                              bool curlyQuotes, std::u16string_view text,
+                              render::FitMode fit) {
   render::GlyphCoverage coverage = TimeStage(observer, "检查字体覆盖", [&] {
     return engine.measure(fonts, renderEngine, curlyQuotes, text);
   });
   std::string drawing =
       "绘制 " + std::to_string(coverage.cells.size()) + " 个字形";
+  render::FitReport fitted;
   render::DrawingSurface surface = TimeStage(observer, drawing, [&] {
     render::DrawingSurface canvas(render::GlyphAtlas::kWidth,
                                   render::GlyphAtlas::kHeight);
-    engine.draw(canvas, fonts, renderEngine, curlyQuotes, text);
+    fitted = engine.draw(canvas, fonts, renderEngine, curlyQuotes, text, fit);
     return canvas;
   });
-  render::GlyphFindings findings = render::CheckDrawing(
-      surface.pixels(), surface.width(), surface.height(), coverage);
+  render::GlyphFindings findings =
+      render::CheckDrawing(surface.pixels(), surface.width(), surface.height(),
+                           coverage, renderEngine);
+  findings.Add(fitted, fonts);
   return {std::move(surface), std::move(findings)};
 }
 
-AtlasBuilder CheckedAtlasBuilder(AtlasEngine engine, StageObserver observer) {
-  return [engine = std::move(engine), observer = std::move(observer)](
+AtlasBuilder CheckedAtlasBuilder(AtlasEngine engine, StageObserver observer,
+                                 render::FitMode fit) {
+  return [engine = std::move(engine), observer = std::move(observer), fit](
              const render::GlyphFonts& fonts, render::RenderEngine renderEngine,
              bool curlyQuotes, std::u16string_view text) -> BuiltAtlas {
     CheckedAtlas atlas = DrawCheckedAtlas(engine, observer, fonts, renderEngine,
-                                          curlyQuotes, text);
+                                          curlyQuotes, text, fit);
     // The compressor reads the engine's bitmap in place: no 64 MiB copy.
     texture::CompressedImage image = TimeStage(observer, "压缩为 BC3", [&] {
       texture::ImageView view;
@@ -70,6 +84,27 @@ AtlasBuilder CheckedAtlasBuilder(AtlasEngine engine, StageObserver observer) {
     });
     return {std::move(image), std::move(atlas.findings)};
   };
+}
+
+std::optional<render::GlyphPlacement> AtlasPlacement(
+    common::FileSystem& fs, const GenerationSettings& settings) {
+  if (settings.gameFolder.empty()) return std::nullopt;
+  CharacterTable table;
+  try {
+    auto file =
+        fs.OpenForRead(AppendPath(settings.gameFolder, CharacterTablePath()));
+    table = ReadCharacterTable(*file);
+  } catch (...) {
+    LOG_CAUGHT_EXCEPTION();  // the preview then fits its own text
+    return std::nullopt;
+  }
+  std::vector<render::GlyphCell> cells =
+      render::CollectGlyphCells(table, render::kAtlasGrid,
+                                settings.quoteStyle == QuoteStyle::CurlyQuotes);
+  return render::PlanGlyphPlacement(
+      render::SystemGlyphRenderers(settings.renderEngine,
+                                   {settings.mainFont, settings.symbolFont}),
+      cells);
 }
 
 AtlasBuilder SystemAtlasBuilder() {

@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
                     std::chrono::duration<double, std::milli>(elapsed).count());
       };
       app::GenerationServices generation{
-          fs, messages, app::TimedAtlasBuilder(progress), progress};
+          fs, messages, app::TimedAtlasBuilder(progress, render::FitMode::Fit),
+          progress};
       generation.straightforwardWriter = mode == 0;
       // Every run is a first generation, which keeps the originals: both
       // writers pay for the backups alike.

@@ -146,6 +146,19 @@ void LogFailure(ReportKind kind, const FailureInfo& info) {
   return info.hr;
 }
 
+std::string CaughtMessage() noexcept {
+  try {
+    throw;
+  } catch (const ResultException& e) {
+    try {
+      return e.GetFailureInfo().message;
+    } catch (...) {
+    }
+  } catch (...) {
+  }
+  return {};
+}
+
 [[gnu::noinline]] void LogFailedHr(HRESULT hr, std::source_location location,
                                    const void* callerAddress,
                                    std::string message) noexcept {

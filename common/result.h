@@ -23,7 +23,9 @@ struct FailureInfo {
       nullptr;  ///< return address of that function, if known
   const char* expression = nullptr;  ///< stringized expression, if any
   std::source_location location{};
-  std::string message;  ///< optional UTF-8 text for the log
+  /// Optional UTF-8 text, in Chinese: the log carries it, and the command
+  /// line shows it to the player as the failure's cause.
+  std::string message;
 };
 
 class ResultException : public std::exception {
@@ -101,6 +103,10 @@ std::string FormatFailureLine(ReportKind kind, int count,
 /// exhausted memory, otherwise as 0x8007023E, as does anything else.
 HRESULT LogCaughtException(std::source_location location,
                            const void* callerAddress) noexcept;
+
+/// The message of the ResultException in flight, for a catch block that
+/// tells the player why; empty for any other exception or none.
+std::string CaughtMessage() noexcept;
 
 /// Logs a failure that is handled without throwing (a "LogHr" report).
 void LogFailedHr(HRESULT hr, std::source_location location,

@@ -43,9 +43,26 @@ std::size_t GlyphFindings::FallbackCount() const {
   return count;
 }
 
+void GlyphFindings::Add(const FitReport& report, const GlyphFonts& fonts) {
+  cut += report.cut;
+  bled += report.bled;
+  for (GlyphFont font : {GlyphFont::Main, GlyphFont::Symbol}) {
+    const FontPlacement& placement = report.placement.Of(font);
+    if (placement.IsEngines()) continue;
+    adjustments.push_back(
+        {font,
+         FaceName(font == GlyphFont::Main ? fonts.mainFont : fonts.symbolFont),
+         placement});
+  }
+}
+
+const char* EngineName(RenderEngine engine) {
+  return engine == RenderEngine::GdiPlus ? "GDI+" : "DirectWrite";
+}
+
 GlyphFindings CheckDrawing(std::span<const std::byte> pixels,
                            std::uint32_t width, std::uint32_t height,
-                           const GlyphCoverage& coverage) {
+                           const GlyphCoverage& coverage, RenderEngine engine) {
   GlyphFindings findings;
   findings.overflow = coverage.overflow;
   std::size_t drawable = 0, inked = 0, chosen = 0;
@@ -70,9 +87,14 @@ GlyphFindings CheckDrawing(std::span<const std::byte> pixels,
   // blank); an engine that drew nothing, or hardly anything, failed.
   std::size_t empty = drawable - inked;
   if ((chosen > 0 && inked == 0) || empty * 2 > drawable) {
-    THROW_HR_MSG(common::kEFail, "the engine drew " + std::to_string(inked) +
-                                     " of " + std::to_string(drawable) +
-                                     " glyphs");
+    // GDI+ under Wine draws no glyph as wide as an ideograph; DirectWrite
+    // is the engine that works there.
+    std::string advice =
+        engine == RenderEngine::GdiPlus ? "，请改用 DirectWrite 引擎" : "";
+    THROW_HR_MSG(common::kEFail,
+                 std::string(EngineName(engine)) + " 引擎没有画出字形：" +
+                     std::to_string(drawable) + " 个应有笔画的格子中有 " +
+                     std::to_string(empty) + " 个是空的" + advice);
   }
   return findings;
 }

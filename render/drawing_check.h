@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "render/glyph_coverage.h"
+#include "render/glyph_fit.h"
 
 namespace render {
 
@@ -21,28 +22,46 @@ struct FallbackUse {
   std::u16string units;
 };
 
+/// A font moved or shrunk so that its glyphs stay inside their cells.
+struct FontAdjustment {
+  GlyphFont font = GlyphFont::Main;
+  std::u16string face;
+  FontPlacement placement;
+};
+
 /// What the game will show differently from what the player chose. Units
 /// are listed in cell order, repeats included.
 struct GlyphFindings {
   std::vector<FallbackUse> fallback;  ///< drawn by other faces, by face
-  std::u16string missing;             ///< no installed face has them: blank
+  std::u16string missing;   ///< no installed face has them, or controls
   std::u16string blank;     ///< a face has them, yet their cells got no ink
   std::u16string overflow;  ///< past the grid: not in the texture at all
+  std::u16string cut;       ///< ink leaves their cell: cut in the game
+  std::u16string bled;      ///< their cell holds ink of another glyph
+  /// Not a finding but a mend: fonts placed away from the engine's own
+  /// placement to keep their glyphs whole.
+  std::vector<FontAdjustment> adjustments;
 
   std::size_t FallbackCount() const;
   bool empty() const {
     return fallback.empty() && missing.empty() && blank.empty() &&
-           overflow.empty();
+           overflow.empty() && cut.empty() && bled.empty();
   }
+  /// Adds what a fitted drawing could not mend, and how it placed the fonts.
+  void Add(const FitReport& report, const GlyphFonts& fonts);
 };
 
 /// Counts the cells of drawable units (a face has them, and they leave ink)
 /// that received no ink on the canvas (`width` pixels a row, 4 bytes a
-/// pixel). Throws E_FAIL when the engine plainly did not draw: the chosen
-/// fonts have glyphs but no cell has any ink, or more than half of the
-/// drawable cells are empty. Otherwise returns the findings.
+/// pixel). Throws E_FAIL, with a message naming `engine` and the count of
+/// empty cells, when the engine plainly did not draw: the chosen fonts have
+/// glyphs but no cell has any ink, or more than half of the drawable cells
+/// are empty. Otherwise returns the findings.
 GlyphFindings CheckDrawing(std::span<const std::byte> pixels,
                            std::uint32_t width, std::uint32_t height,
-                           const GlyphCoverage& coverage);
+                           const GlyphCoverage& coverage, RenderEngine engine);
+
+/// "DirectWrite" or "GDI+".
+const char* EngineName(RenderEngine engine);
 
 }  // namespace render

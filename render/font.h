@@ -25,6 +25,8 @@ struct LogFont {
   std::uint8_t pitchAndFamily = 0;
   /// 32 UTF-16 units, terminated.
   std::array<char16_t, 32> faceName{};
+
+  friend bool operator==(const LogFont&, const LogFont&) = default;
 };
 
 /// A font counts as chosen when its face name is not empty.

@@ -33,8 +33,8 @@ inline std::vector<InstalledFamily> ListedFamilies(
 std::vector<InstalledFamily> ListInstalledFamilies();
 
 /// How many of `units` the family's regular face (the face a record of that
-/// name and weight 400 draws with) has a glyph for; units that leave no ink
-/// count as covered. Throws kFontNotFound for an unknown family.
+/// name and weight 400 draws with) has in its character map. Throws
+/// kFontNotFound for an unknown family.
 std::size_t CountCoveredUnits(std::u16string_view family,
                               std::u16string_view units);
 

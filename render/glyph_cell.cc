@@ -32,4 +32,12 @@ std::uint32_t WalkGlyphCells(std::u16string_view text, GlyphGrid grid,
   return drawn;
 }
 
+std::vector<GlyphCell> CollectGlyphCells(std::u16string_view text,
+                                         GlyphGrid grid, bool curlyQuotes) {
+  std::vector<GlyphCell> cells;
+  WalkGlyphCells(text, grid, curlyQuotes,
+                 [&](const GlyphCell& cell) { cells.push_back(cell); });
+  return cells;
+}
+
 }  // namespace render

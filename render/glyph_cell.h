@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <vector>
 
 namespace render {
 
@@ -54,5 +55,9 @@ using DrawGlyphCell = std::function<void(const GlyphCell& cell)>;
 /// cell for the units of `text`. Returns the number of cells drawn.
 std::uint32_t WalkGlyphCells(std::u16string_view text, GlyphGrid grid,
                              bool curlyQuotes, const DrawGlyphCell& draw);
+
+/// The glyphs of the walk, in cell order.
+std::vector<GlyphCell> CollectGlyphCells(std::u16string_view text,
+                                         GlyphGrid grid, bool curlyQuotes);
 
 }  // namespace render

@@ -4,6 +4,10 @@
 
 namespace render {
 
+bool IsControl(char16_t unit) {
+  return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F);
+}
+
 bool IsInkless(char16_t unit) {
   if (unit <= 0x20 || (unit >= 0x7F && unit <= 0xA0)) return true;
   switch (unit) {
@@ -43,6 +47,12 @@ GlyphCoverage MeasureGlyphCoverage(FontCoverage& mainFont,
       WalkGlyphCells(text, grid, curlyQuotes, [&](const GlyphCell& cell) {
         CellCoverage& entry = coverage.cells.emplace_back();
         entry.cell = cell;
+        // A control takes a cell but no face draws it: a blank the player
+        // should hear of, like a unit no face has.
+        if (IsControl(cell.unit)) {
+          entry.source = GlyphSource::Missing;
+          return;
+        }
         if (IsInkless(cell.unit)) return;
         FontCoverage& font =
             cell.font == GlyphFont::Main ? mainFont : symbolFont;

@@ -18,7 +18,7 @@ namespace render {
 enum class GlyphSource {
   Chosen,    ///< the chosen font has it; spaces always count as present
   Fallback,  ///< only another installed face has it, and draws it
-  Missing,   ///< no installed face has it: the cell stays blank
+  Missing,   ///< no installed face has it, or a control: the cell stays blank
 };
 
 struct CellCoverage {
@@ -35,6 +35,10 @@ struct GlyphCoverage {
 /// True for units that leave no ink in any font: white space, control
 /// characters and invisible format characters.
 bool IsInkless(char16_t unit);
+
+/// The C0 and C1 control characters: no font draws them, and the game's
+/// text never shows them.
+bool IsControl(char16_t unit);
 
 /// One chosen font's answer, from the platform's own font matching.
 class FontCoverage {

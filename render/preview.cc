@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "render/glyph_fit.h"
 #include "render/text_engine.h"
 
 namespace render {
@@ -75,8 +76,8 @@ void PaintPreviewBackground(std::byte* pixels, std::uint32_t width,
 
 PreviewImage DrawPreview(const GlyphFonts& fonts, RenderEngine engine,
                          bool curlyQuotes, std::u16string_view text,
-                         std::uint32_t clientWidth,
-                         std::uint32_t clientHeight) {
+                         std::uint32_t clientWidth, std::uint32_t clientHeight,
+                         FitMode fit, const GlyphPlacement* placement) {
   PreviewImage image;
   if (text.empty()) return image;
   PreviewLayout layout =
@@ -86,7 +87,14 @@ PreviewImage DrawPreview(const GlyphFonts& fonts, RenderEngine engine,
   DrawingSurface surface(layout.width, layout.height);
   PaintPreviewBackground(surface.pixels().data(), layout.width, layout.height,
                          layout.grid);
-  DrawGlyphs(surface, engine, fonts, layout.grid, curlyQuotes, text);
+  std::vector<GlyphCell> cells =
+      CollectGlyphCells(text, layout.grid, curlyQuotes);
+  FitOptions options;
+  options.mode = fit;
+  options.engineClips = engine == RenderEngine::GdiPlus;
+  options.placement = placement;
+  DrawFittedGlyphs(surface, SystemGlyphRenderers(engine, fonts), cells,
+                   options);
   if (layout.scaled) {
     surface = ScaleSurface(surface, layout.shownWidth, layout.shownHeight);
   }

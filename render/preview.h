@@ -10,6 +10,7 @@
 
 #include "render/font.h"
 #include "render/glyph_cell.h"
+#include "render/glyph_fit.h"
 
 namespace render {
 
@@ -49,10 +50,15 @@ struct PreviewImage {
 };
 
 /// Draws the preview of `text` for a client area of the given size, scaled
-/// when the grid does not fit. An empty text gives an empty image (0 x 0).
-/// Throws on failure.
+/// when the grid does not fit, each glyph kept in its cell as the atlas
+/// keeps it: at `placement` (the atlas's, from PlanGlyphPlacement over the
+/// character table) when given, else fitted to the text's own glyphs;
+/// FitMode::None keeps the engine's placement. An empty text gives an
+/// empty image (0 x 0). Throws on failure.
 PreviewImage DrawPreview(const GlyphFonts& fonts, RenderEngine engine,
                          bool curlyQuotes, std::u16string_view text,
-                         std::uint32_t clientWidth, std::uint32_t clientHeight);
+                         std::uint32_t clientWidth, std::uint32_t clientHeight,
+                         FitMode fit = FitMode::Fit,
+                         const GlyphPlacement* placement = nullptr);
 
 }  // namespace render

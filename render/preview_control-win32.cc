@@ -7,14 +7,16 @@
 namespace render {
 
 void RenderPreview(HWND control, const GlyphFonts& fonts, bool useGdiPlus,
-                   bool curlyQuotes, std::u16string_view text) {
+                   bool curlyQuotes, std::u16string_view text,
+                   const GlyphPlacement* placement) {
   if (text.empty()) return;
   RECT client = {};
   THROW_LAST_ERROR_IF(!::GetClientRect(control, &client));
   PreviewImage image = DrawPreview(
       fonts, useGdiPlus ? RenderEngine::GdiPlus : RenderEngine::DirectWrite,
       curlyQuotes, text, static_cast<std::uint32_t>(client.right - client.left),
-      static_cast<std::uint32_t>(client.bottom - client.top));
+      static_cast<std::uint32_t>(client.bottom - client.top), FitMode::Fit,
+      placement);
 
   WindowDc windowDc(control);
   THROW_HR_IF(E_FAIL, !windowDc.get());

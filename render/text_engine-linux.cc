@@ -23,6 +23,7 @@
 #include "common/text.h"
 #include "render/area_scale.h"
 #include "render/font_catalog.h"
+#include "render/font_ranking.h"
 #include "render/glyph_coverage.h"
 #include "render/platform_services-linux.h"
 #include "render/text_engine.h"
@@ -233,7 +234,7 @@ class GlyphFace {
   /// The face in `file` drawn for the record `font`: the record's size,
   /// and bold or slant simulated where the file lacks them.
   GlyphFace(FT_Library library, const LogFont& font, const FontFile& file,
-            Engine engine, float fontSize)
+            Engine engine, float fontSize, float scale)
       : engine_(engine) {
     FT_Face face = nullptr;
     ThrowIfFreeTypeFailed(
@@ -246,23 +247,26 @@ class GlyphFace {
     embolden_ = WeightOf(font) >= 600 && file.weight < 600;
     oblique_ = WantsItalic(font, engine) && !file.italic;
     ReadMetrics();
-    float emSize = engine == Engine::DirectWrite ? fontSize : EmSize(font);
+    float emSize =
+        (engine == Engine::DirectWrite ? fontSize : EmSize(font)) * scale;
     ThrowIfFreeTypeFailed(
         FT_Set_Char_Size(face, 0, std::lround(emSize * 64.0f), 72, 72),
         "FT_Set_Char_Size");
-    float scale = emSize / face->units_per_EM;
-    ascent_ *= scale;
-    descent_ *= scale;
-    lineGap_ *= scale;
+    float toPixels = emSize / face->units_per_EM;
+    ascent_ *= toPixels;
+    descent_ *= toPixels;
+    lineGap_ *= toPixels;
   }
 
   bool HasGlyph(char16_t unit) const {
     return FT_Get_Char_Index(face_.get(), unit) != 0;
   }
 
-  /// Draws one code unit in its cell box. Draws nothing for a glyph
-  /// FreeType cannot load.
-  void Draw(const GlyphCell& cell, DrawingSurface& surface) const;
+  /// Draws one code unit in its cell box, inside the box only with `clip`,
+  /// and returns the pixels its bitmap covers (clipped or not). Draws
+  /// nothing for a glyph FreeType cannot load.
+  PixelBox Draw(const GlyphCell& cell, DrawingSurface& surface,
+                bool clip) const;
 
  private:
   /// Ascent, descent and line gap in font units, the way the Windows engines
@@ -302,14 +306,9 @@ class GlyphFace {
   float lineGap_ = 0;
 };
 
-/// Pixels a glyph may touch, right and bottom exclusive.
-struct ClipRect {
-  int left, top, right, bottom;
-};
-
 /// Composites white of the given coverage over the pixels inside `clip`,
 /// premultiplied: every channel becomes c + d x (255 - c) / 255.
-void CompositeWhite(const FT_Bitmap& bitmap, int left, int top, ClipRect clip,
+void CompositeWhite(const FT_Bitmap& bitmap, int left, int top, PixelBox clip,
                     DrawingSurface& surface) {
   const int width = static_cast<int>(surface.width());
   std::byte* pixels = surface.pixels().data();
@@ -330,39 +329,42 @@ void CompositeWhite(const FT_Bitmap& bitmap, int left, int top, ClipRect clip,
   }
 }
 
-void GlyphFace::Draw(const GlyphCell& cell, DrawingSurface& surface) const {
+PixelBox GlyphFace::Draw(const GlyphCell& cell, DrawingSurface& surface,
+                         bool clip) const {
   FT_Face face = face_.get();
   bool hinted = engine_ == Engine::GdiPlus;
   FT_Int32 flags =
       FT_LOAD_NO_BITMAP | (hinted ? FT_LOAD_TARGET_NORMAL : FT_LOAD_NO_HINTING);
   if (FT_Load_Glyph(face, FT_Get_Char_Index(face, cell.unit), flags) != 0)
-    return;
+    return {};
   FT_GlyphSlot slot = face->glyph;
-  if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return;
+  if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return {};
   FT_Pos advanceBefore = slot->advance.x;
   if (embolden_) FT_GlyphSlot_Embolden(slot);
   if (oblique_) FT_GlyphSlot_Oblique(slot);
 
   float penX = 0;
   float baseline = 0;
-  ClipRect clip{0, 0, static_cast<int>(surface.width()),
-                static_cast<int>(surface.height())};
+  PixelBox bounds{0, 0, static_cast<int>(surface.width()),
+                  static_cast<int>(surface.height())};
+  if (clip) {
+    bounds = {std::max(bounds.left, static_cast<int>(cell.box.left)),
+              std::max(bounds.top, static_cast<int>(cell.box.top)),
+              std::min(bounds.right, static_cast<int>(cell.box.right)),
+              std::min(bounds.bottom, static_cast<int>(cell.box.bottom))};
+  }
   if (hinted) {
-    // GDI+ centres the whole line box and fits it to the pixel grid. With
-    // format flags 0 it clips each string to its layout rectangle.
+    // GDI+ centres the whole line box and fits it to the pixel grid.
     float advance = slot->advance.x / 64.0f;
     float lineHeight = ascent_ + descent_ + lineGap_;
     penX = std::round(cell.box.left + (kCellWidth - advance) / 2);
     baseline =
         std::round(cell.box.top + (kCellHeight - lineHeight) / 2 + ascent_);
-    clip = {static_cast<int>(cell.box.left), static_cast<int>(cell.box.top),
-            static_cast<int>(cell.box.right),
-            static_cast<int>(cell.box.bottom)};
   } else {
     // DirectWrite with natural measuring keeps fractional advances, and far
     // paragraph alignment puts the line's bottom on the box's bottom.
     // Direct2D without D2D1_DRAW_TEXT_OPTIONS_NO_SNAP snaps the baseline to
-    // whole pixels vertically, and does not clip.
+    // whole pixels vertically.
     float advance = slot->linearHoriAdvance / 65536.0f +
                     (slot->advance.x - advanceBefore) / 64.0f;
     penX = cell.box.left + (kCellWidth - advance) / 2;
@@ -373,9 +375,12 @@ void GlyphFace::Draw(const GlyphCell& cell, DrawingSurface& surface) const {
   // FreeType's y axis points up; the canvas's down.
   FT_Outline_Translate(&slot->outline, std::lround((penX - wholeX) * 64),
                        -std::lround((baseline - wholeY) * 64));
-  if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return;
-  CompositeWhite(slot->bitmap, static_cast<int>(wholeX) + slot->bitmap_left,
-                 static_cast<int>(wholeY) - slot->bitmap_top, clip, surface);
+  if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return {};
+  int left = static_cast<int>(wholeX) + slot->bitmap_left;
+  int top = static_cast<int>(wholeY) - slot->bitmap_top;
+  CompositeWhite(slot->bitmap, left, top, bounds, surface);
+  return {left, top, left + static_cast<int>(slot->bitmap.width),
+          top + static_cast<int>(slot->bitmap.rows)};
 }
 
 /// A chosen font and the faces that stand in for it, as DirectWrite's
@@ -389,13 +394,14 @@ void GlyphFace::Draw(const GlyphCell& cell, DrawingSurface& surface) const {
 class FaceChain {
  public:
   FaceChain(FT_Library library, const LogFont& font, Engine engine,
-            float fontSize)
+            float fontSize, float scale = 1.0f)
       : library_(library),
         font_(font),
         engine_(engine),
         fontSize_(fontSize),
+        scale_(scale),
         chosenFile_(FindFontFile(font, WantsItalic(font, engine))),
-        chosen_(library, font, chosenFile_, engine, fontSize) {}
+        chosen_(library, font, chosenFile_, engine, fontSize, scale) {}
 
   const GlyphFace& chosen() const { return chosen_; }
 
@@ -453,7 +459,7 @@ class FaceChain {
       std::unique_ptr<GlyphFace> face;
       try {
         face = std::make_unique<GlyphFace>(library_, font_, file, engine_,
-                                           fontSize_);
+                                           fontSize_, scale_);
       } catch (const common::ResultException&) {
         LOG_CAUGHT_EXCEPTION();
       }
@@ -466,6 +472,7 @@ class FaceChain {
   LogFont font_;
   Engine engine_;
   float fontSize_;
+  float scale_;
   FontFile chosenFile_;
   GlyphFace chosen_;
   UniqueFontSet sorted_;
@@ -477,18 +484,32 @@ FT_Library Library() {
   return PlatformServices::Current().state().freetype.get();
 }
 
-void DrawGlyphs(DrawingSurface& surface, const GlyphFonts& fonts,
-                GlyphGrid grid, bool curlyQuotes, float fontSize,
-                std::u16string_view text, Engine engine) {
-  FaceChain mainChain(Library(), fonts.mainFont, engine, fontSize);
-  FaceChain symbolChain(Library(), fonts.symbolFont, engine, fontSize);
-  WalkGlyphCells(text, grid, curlyQuotes, [&](const GlyphCell& cell) {
-    FaceChain& chain = cell.font == GlyphFont::Main ? mainChain : symbolChain;
-    // Never the chosen face's .notdef box: a unit no face has stays blank.
-    if (const GlyphFace* face = chain.FaceFor(cell.unit))
-      face->Draw(cell, surface);
-  });
-}
+class FreeTypeRenderer final : public GlyphRenderer {
+ public:
+  FreeTypeRenderer(const GlyphFonts& fonts, Engine engine, float fontSize,
+                   const GlyphScale& scale)
+      : main_(Library(), fonts.mainFont, engine, fontSize, scale.main),
+        symbol_(Library(), fonts.symbolFont, engine, fontSize, scale.symbol) {}
+
+  bool Draw(DrawingSurface& surface, std::span<const GlyphCell> cells,
+            bool clip, std::span<PixelBox> touched) override {
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      const GlyphCell& cell = cells[i];
+      FaceChain& chain = cell.font == GlyphFont::Main ? main_ : symbol_;
+      // Never the chosen face's .notdef box: a unit no face has stays blank.
+      PixelBox drawn;
+      if (const GlyphFace* face = chain.FaceFor(cell.unit))
+        drawn = face->Draw(cell, surface, clip);
+      if (i < touched.size()) touched[i] = drawn;
+    }
+    return touched.size() >= cells.size();
+  }
+  bool ReportsTouched() const override { return true; }
+
+ private:
+  FaceChain main_;
+  FaceChain symbol_;
+};
 
 class ChainCoverage final : public FontCoverage {
  public:
@@ -507,18 +528,12 @@ class ChainCoverage final : public FontCoverage {
 
 }  // namespace
 
-void DrawGlyphsDirectWrite(DrawingSurface& surface, const GlyphFonts& fonts,
-                           GlyphGrid grid, bool curlyQuotes, float fontSize,
-                           std::u16string_view text) {
-  DrawGlyphs(surface, fonts, grid, curlyQuotes, fontSize, text,
-             Engine::DirectWrite);
-}
-
-void DrawGlyphsGdiPlus(DrawingSurface& surface, const GlyphFonts& fonts,
-                       GlyphGrid grid, bool curlyQuotes,
-                       std::u16string_view text) {
-  DrawGlyphs(surface, fonts, grid, curlyQuotes, kGlyphFontSize, text,
-             Engine::GdiPlus);
+std::unique_ptr<GlyphRenderer> OpenGlyphRenderer(RenderEngine engine,
+                                                 const GlyphFonts& fonts,
+                                                 float fontSize,
+                                                 const GlyphScale& scale) {
+  return std::make_unique<FreeTypeRenderer>(fonts, EngineOf(engine), fontSize,
+                                            scale);
 }
 
 void CheckFontAvailable(const LogFont& font) {
@@ -559,6 +574,21 @@ std::vector<InstalledFamily> ListInstalledFamilies() {
   return ListedFamilies(byName);
 }
 
+std::vector<std::u16string> PreferredChineseFamilies() {
+  PlatformServices::Current();
+  UniquePattern pattern(
+      FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif:lang=zh-cn")));
+  THROW_HR_IF(common::kEOutOfMemory, !pattern);
+  FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+  FcDefaultSubstitute(pattern.get());
+  FcResult result = FcResultNoMatch;
+  UniquePattern match(FcFontMatch(nullptr, pattern.get(), &result));
+  if (!match) return {};
+  std::u16string family = FamilyOf(match.get());
+  if (family.empty()) return {};
+  return {family};
+}
+
 std::size_t CountCoveredUnits(std::u16string_view family,
                               std::u16string_view units) {
   LogFont font;
@@ -570,8 +600,11 @@ std::size_t CountCoveredUnits(std::u16string_view family,
       FT_New_Face(Library(), file.path.c_str(), file.index, &face),
       "FT_New_Face");
   UniqueFace owner(face);
+  // Only what the face really has: a unit missing from its character map
+  // (controls, surrogates, non-characters, and spaces it lacks) is drawn by
+  // some other face, or by none.
   return std::count_if(units.begin(), units.end(), [&](char16_t unit) {
-    return IsInkless(unit) || FT_Get_Char_Index(face, unit) != 0;
+    return FT_Get_Char_Index(face, unit) != 0;
   });
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <string>
@@ -16,6 +17,7 @@
 #include "common/result.h"
 #include "common/text.h"
 #include "render/font_catalog.h"
+#include "render/font_ranking.h"
 #include "render/glyph_coverage.h"
 #include "render/platform_services-win32.h"
 
@@ -290,33 +292,6 @@ ComPtr<IDWriteTextFormat> CreateCellFormat(IDWriteFactory* factory,
   return format;
 }
 
-void DrawGlyphCellsDirectWrite(ID2D1RenderTarget* target,
-                               const GlyphFonts& fonts, GlyphGrid grid,
-                               bool curlyQuotes, float fontSize,
-                               std::u16string_view text) {
-  IDWriteFactory* factory =
-      PlatformServices::Current().state().dwriteFactory.Get();
-  // Released in reverse: brush, symbol format, main format.
-  ComPtr<IDWriteTextFormat> mainFormat =
-      CreateCellFormat(factory, fonts.mainFont, fontSize);
-  ComPtr<IDWriteTextFormat> symbolFormat =
-      CreateCellFormat(factory, fonts.symbolFont, fontSize);
-  ComPtr<ID2D1SolidColorBrush> brush;
-  const D2D1_COLOR_F white = D2D1::ColorF(1.0f, 1.0f, 1.0f, 1.0f);
-  THROW_IF_FAILED(
-      target->CreateSolidColorBrush(&white, nullptr, brush.GetAddressOf()));
-  WalkGlyphCells(text, grid, curlyQuotes, [&](const GlyphCell& cell) {
-    wchar_t unit = static_cast<wchar_t>(cell.unit);
-    IDWriteTextFormat* format =
-        cell.font == GlyphFont::Main ? mainFormat.Get() : symbolFormat.Get();
-    const D2D1_RECT_F box = D2D1::RectF(cell.box.left, cell.box.top,
-                                        cell.box.right, cell.box.bottom);
-    target->DrawText(&unit, 1, format, &box, brush.Get(),
-                     D2D1_DRAW_TEXT_OPTIONS_NONE,
-                     DWRITE_MEASURING_MODE_NATURAL);
-  });
-}
-
 template <typename T, Gdiplus::GpStatus (*Delete)(T*)>
 struct GdipTraits {
   using Type = T*;
@@ -336,78 +311,151 @@ using UniqueBrush =
 #define THROW_IF_GDIP_FAILED(status) \
   THROW_IF_FAILED(GdiplusStatusToHResult(status))
 
-UniqueGdipFont CreateGdipFont(HDC dc, const LogFont& font) {
+/// A GDI+ font from the whole record, its height scaled.
+UniqueGdipFont CreateGdipFont(HDC dc, const LogFont& font, float scale) {
   LOGFONTW record = ToLogFontW(font);
+  if (scale != 1.0f)
+    record.lfHeight = static_cast<LONG>(std::lround(record.lfHeight * scale));
   Gdiplus::GpFont* created = nullptr;
   THROW_IF_GDIP_FAILED(GdipCreateFontFromLogfontW(dc, &record, &created));
   return UniqueGdipFont(created);
 }
 
-}  // namespace
-
-void DrawGlyphsDirectWrite(DrawingSurface& surface, const GlyphFonts& fonts,
-                           GlyphGrid grid, bool curlyQuotes, float fontSize,
-                           std::u16string_view text) {
-  ID2D1Factory* factory = PlatformServices::Current().state().d2dFactory.Get();
-  // 96 DPI whatever the display: the cells and the 58-unit font size are
-  // laid out in pixels, and a scaled display would otherwise make each
-  // unit more than a pixel and push the glyphs out of their cells.
-  D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
-      D2D1_RENDER_TARGET_TYPE_DEFAULT,
-      D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM,
-                        D2D1_ALPHA_MODE_PREMULTIPLIED),
-      96.0f, 96.0f, D2D1_RENDER_TARGET_USAGE_NONE, D2D1_FEATURE_LEVEL_DEFAULT);
-  ComPtr<ID2D1DCRenderTarget> target;
-  THROW_IF_FAILED(
-      factory->CreateDCRenderTarget(&properties, target.GetAddressOf()));
-  RECT bounds = {0, 0, static_cast<LONG>(surface.width()),
-                 static_cast<LONG>(surface.height())};
-  THROW_IF_FAILED(target->BindDC(SurfaceDc(surface), &bounds));
-  target->BeginDraw();
-  // On a failure the target is released without EndDraw: nothing of the
-  // pass is wanted then.
-  DrawGlyphCellsDirectWrite(target.Get(), fonts, grid, curlyQuotes, fontSize,
-                            text);
-  target->EndDraw(nullptr, nullptr);
-  ::GdiFlush();
-}
-
-void DrawGlyphsGdiPlus(DrawingSurface& surface, const GlyphFonts& fonts,
-                       GlyphGrid grid, bool curlyQuotes,
-                       std::u16string_view text) {
-  PlatformServices::Current();  // GDI+ must be running
-  HDC dc = SurfaceDc(surface);
-  // Deleted in reverse: brush, format, symbol font, main font, graphics.
-  Gdiplus::GpGraphics* graphicsPtr = nullptr;
-  THROW_IF_GDIP_FAILED(GdipCreateFromHDC(dc, &graphicsPtr));
-  UniqueGraphics graphics(graphicsPtr);
-  THROW_IF_GDIP_FAILED(
-      GdipSetSmoothingMode(graphics.get(), Gdiplus::SmoothingModeHighQuality));
-  THROW_IF_GDIP_FAILED(GdipSetTextRenderingHint(
-      graphics.get(), Gdiplus::TextRenderingHintAntiAliasGridFit));
-  UniqueGdipFont mainFont = CreateGdipFont(dc, fonts.mainFont);
-  UniqueGdipFont symbolFont = CreateGdipFont(dc, fonts.symbolFont);
+UniqueStringFormat CreateCellStringFormat(INT flags) {
   Gdiplus::GpStringFormat* formatPtr = nullptr;
-  THROW_IF_GDIP_FAILED(GdipCreateStringFormat(0, LANG_NEUTRAL, &formatPtr));
+  THROW_IF_GDIP_FAILED(GdipCreateStringFormat(flags, LANG_NEUTRAL, &formatPtr));
   UniqueStringFormat format(formatPtr);
   THROW_IF_GDIP_FAILED(
       GdipSetStringFormatAlign(format.get(), Gdiplus::StringAlignmentCenter));
   THROW_IF_GDIP_FAILED(GdipSetStringFormatLineAlign(
       format.get(), Gdiplus::StringAlignmentCenter));
-  Gdiplus::GpSolidFill* brushPtr = nullptr;
-  THROW_IF_GDIP_FAILED(GdipCreateSolidFill(0xFFFFFFFF, &brushPtr));
-  UniqueBrush brush(brushPtr);
-  WalkGlyphCells(text, grid, curlyQuotes, [&](const GlyphCell& cell) {
-    wchar_t unit = static_cast<wchar_t>(cell.unit);
-    Gdiplus::RectF box(cell.box.left, cell.box.top, kCellWidth, kCellHeight);
-    // A glyph that fails to draw is simply missing.
-    GdipDrawString(
-        graphics.get(), &unit, 1,
-        cell.font == GlyphFont::Main ? mainFont.get() : symbolFont.get(), &box,
-        format.get(), brush.get());
-  });
-  GdipFlush(graphics.get(), Gdiplus::FlushIntentionSync);
-  ::GdiFlush();
+  return format;
+}
+
+/// Direct2D and DirectWrite: the two text formats are made once; each pass
+/// binds a render target of its own to the surface's device context.
+class DirectWriteRenderer final : public GlyphRenderer {
+ public:
+  DirectWriteRenderer(const GlyphFonts& fonts, float fontSize,
+                      const GlyphScale& scale) {
+    IDWriteFactory* factory = DWriteFactory();
+    mainFormat_ =
+        CreateCellFormat(factory, fonts.mainFont, fontSize * scale.main);
+    symbolFormat_ =
+        CreateCellFormat(factory, fonts.symbolFont, fontSize * scale.symbol);
+  }
+
+  bool Draw(DrawingSurface& surface, std::span<const GlyphCell> cells,
+            bool clip, std::span<PixelBox>) override {
+    ID2D1Factory* factory =
+        PlatformServices::Current().state().d2dFactory.Get();
+    // 96 DPI whatever the display: the cells and the 58-unit font size are
+    // laid out in pixels, and a scaled display would otherwise make each
+    // unit more than a pixel and push the glyphs out of their cells.
+    D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
+        D2D1_RENDER_TARGET_TYPE_DEFAULT,
+        D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM,
+                          D2D1_ALPHA_MODE_PREMULTIPLIED),
+        96.0f, 96.0f, D2D1_RENDER_TARGET_USAGE_NONE,
+        D2D1_FEATURE_LEVEL_DEFAULT);
+    ComPtr<ID2D1DCRenderTarget> target;
+    THROW_IF_FAILED(
+        factory->CreateDCRenderTarget(&properties, target.GetAddressOf()));
+    RECT bounds = {0, 0, static_cast<LONG>(surface.width()),
+                   static_cast<LONG>(surface.height())};
+    THROW_IF_FAILED(target->BindDC(SurfaceDc(surface), &bounds));
+    ComPtr<ID2D1SolidColorBrush> brush;
+    const D2D1_COLOR_F white = D2D1::ColorF(1.0f, 1.0f, 1.0f, 1.0f);
+    THROW_IF_FAILED(
+        target->CreateSolidColorBrush(&white, nullptr, brush.GetAddressOf()));
+    // On a failure the target is released without EndDraw: nothing of the
+    // pass is wanted then.
+    target->BeginDraw();
+    for (const GlyphCell& cell : cells) {
+      wchar_t unit = static_cast<wchar_t>(cell.unit);
+      IDWriteTextFormat* format = cell.font == GlyphFont::Main
+                                      ? mainFormat_.Get()
+                                      : symbolFormat_.Get();
+      const D2D1_RECT_F box = D2D1::RectF(cell.box.left, cell.box.top,
+                                          cell.box.right, cell.box.bottom);
+      target->DrawText(
+          &unit, 1, format, &box, brush.Get(),
+          clip ? D2D1_DRAW_TEXT_OPTIONS_CLIP : D2D1_DRAW_TEXT_OPTIONS_NONE,
+          DWRITE_MEASURING_MODE_NATURAL);
+    }
+    target->EndDraw(nullptr, nullptr);
+    ::GdiFlush();
+    return false;
+  }
+  bool ReportsTouched() const override { return false; }
+
+ private:
+  ComPtr<IDWriteTextFormat> mainFormat_;
+  ComPtr<IDWriteTextFormat> symbolFormat_;
+};
+
+/// The GDI+ flat interface: fonts and string formats are made once (from a
+/// memory context of the screen's resolution, as the surfaces have); each
+/// pass draws through a graphics object on the surface's device context.
+class GdiPlusRenderer final : public GlyphRenderer {
+ public:
+  GdiPlusRenderer(const GlyphFonts& fonts, const GlyphScale& scale) {
+    PlatformServices::Current();  // GDI+ must be running
+    UniqueDc dc(::CreateCompatibleDC(nullptr));
+    THROW_HR_IF(E_FAIL, !dc);
+    mainFont_ = CreateGdipFont(dc.get(), fonts.mainFont, scale.main);
+    symbolFont_ = CreateGdipFont(dc.get(), fonts.symbolFont, scale.symbol);
+    clipped_ = CreateCellStringFormat(0);
+    // Only to measure a glyph whole: the caller clips in its place.
+    unclipped_ = CreateCellStringFormat(Gdiplus::StringFormatFlagsNoClip);
+    Gdiplus::GpSolidFill* brushPtr = nullptr;
+    THROW_IF_GDIP_FAILED(GdipCreateSolidFill(0xFFFFFFFF, &brushPtr));
+    brush_.reset(brushPtr);
+  }
+
+  bool Draw(DrawingSurface& surface, std::span<const GlyphCell> cells,
+            bool clip, std::span<PixelBox>) override {
+    Gdiplus::GpGraphics* graphicsPtr = nullptr;
+    THROW_IF_GDIP_FAILED(GdipCreateFromHDC(SurfaceDc(surface), &graphicsPtr));
+    UniqueGraphics graphics(graphicsPtr);
+    THROW_IF_GDIP_FAILED(GdipSetSmoothingMode(
+        graphics.get(), Gdiplus::SmoothingModeHighQuality));
+    THROW_IF_GDIP_FAILED(GdipSetTextRenderingHint(
+        graphics.get(), Gdiplus::TextRenderingHintAntiAliasGridFit));
+    Gdiplus::GpStringFormat* format = clip ? clipped_.get() : unclipped_.get();
+    for (const GlyphCell& cell : cells) {
+      wchar_t unit = static_cast<wchar_t>(cell.unit);
+      Gdiplus::RectF box(cell.box.left, cell.box.top, kCellWidth, kCellHeight);
+      // A glyph that fails to draw is simply missing.
+      GdipDrawString(
+          graphics.get(), &unit, 1,
+          cell.font == GlyphFont::Main ? mainFont_.get() : symbolFont_.get(),
+          &box, format, brush_.get());
+    }
+    GdipFlush(graphics.get(), Gdiplus::FlushIntentionSync);
+    ::GdiFlush();
+    return false;
+  }
+  bool ReportsTouched() const override { return false; }
+
+ private:
+  // Deleted in reverse: brush, formats, symbol font, main font.
+  UniqueGdipFont mainFont_;
+  UniqueGdipFont symbolFont_;
+  UniqueStringFormat clipped_;
+  UniqueStringFormat unclipped_;
+  UniqueBrush brush_;
+};
+
+}  // namespace
+
+std::unique_ptr<GlyphRenderer> OpenGlyphRenderer(RenderEngine engine,
+                                                 const GlyphFonts& fonts,
+                                                 float fontSize,
+                                                 const GlyphScale& scale) {
+  if (engine == RenderEngine::GdiPlus)
+    return std::make_unique<GdiPlusRenderer>(fonts, scale);
+  return std::make_unique<DirectWriteRenderer>(fonts, fontSize, scale);
 }
 
 void CheckFontAvailable(const LogFont& font) {
@@ -595,6 +643,14 @@ std::vector<InstalledFamily> ListInstalledFamilies() {
   return ListedFamilies(byName);
 }
 
+std::vector<std::u16string> PreferredChineseFamilies() {
+  // Windows draws Simplified Chinese user-interface text with Microsoft
+  // YaHei since Vista, DengXian since Windows 10, SimHei before; a Chinese
+  // Windows lists them by their Chinese names.
+  return {u"Microsoft YaHei", u"微软雅黑", u"DengXian", u"等线",
+          u"SimHei",          u"黑体"};
+}
+
 std::size_t CountCoveredUnits(std::u16string_view family,
                               std::u16string_view units) {
   LogFont record;
@@ -604,10 +660,12 @@ std::size_t CountCoveredUnits(std::u16string_view family,
   if (!resolved.font)
     THROW_HR_MSG(kFontNotFound,
                  "font not found: " + common::Utf16ToUtf8(FaceName(record)));
+  // Only what the face really has: a unit missing from its character map
+  // (controls, surrogates, non-characters, and spaces it lacks) is drawn by
+  // some other face, or by none.
   return std::count_if(units.begin(), units.end(), [&](char16_t unit) {
     BOOL exists = FALSE;
-    return IsInkless(unit) ||
-           (SUCCEEDED(resolved.font->HasCharacter(unit, &exists)) && exists);
+    return SUCCEEDED(resolved.font->HasCharacter(unit, &exists)) && exists;
   });
 }
 

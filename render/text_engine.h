@@ -52,19 +52,59 @@ class DrawingSurface {
   std::span<std::byte> pixels_;
 };
 
+/// How much larger or smaller than the engine's own size each of the two
+/// fonts is drawn: 1 unless a font had to shrink to fit its cells.
+struct GlyphScale {
+  float main = 1.0f;
+  float symbol = 1.0f;
+};
+
+/// Pixels, right and bottom exclusive.
+struct PixelBox {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+  bool empty() const { return left >= right || top >= bottom; }
+};
+
+/// A text engine made ready for the two fonts of a drawing: faces resolved
+/// and formats made once, so that the cells can be drawn in several passes.
+class GlyphRenderer {
+ public:
+  virtual ~GlyphRenderer() = default;
+  /// Draws each cell's unit in its box by the engine's placement rule,
+  /// opaque white composited over what is there; with `clip` nothing lands
+  /// outside the box. When `touched` holds one box per cell and the engine
+  /// knows where it drew, it stores for each cell a box around every pixel
+  /// the glyph changed and returns true; otherwise the caller must look.
+  virtual bool Draw(DrawingSurface& surface, std::span<const GlyphCell> cells,
+                    bool clip, std::span<PixelBox> touched) = 0;
+  /// Whether Draw tells where it drew.
+  virtual bool ReportsTouched() const = 0;
+};
+
+/// The engine for the two fonts, each at its scale of the engine's own size
+/// (`fontSize` for DirectWrite, the record's height for GDI+). Throws the
+/// engine's failure, and kFontNotFound where the platform refuses a face.
+std::unique_ptr<GlyphRenderer> OpenGlyphRenderer(RenderEngine engine,
+                                                 const GlyphFonts& fonts,
+                                                 float fontSize,
+                                                 const GlyphScale& scale = {});
+
 /// Draws the units of `text` into the cells of `grid` by the cell walk with
 /// the DirectWrite engine: fonts by face name and weight only (an italic
 /// choice draws upright), each glyph centred horizontally and its line at
 /// the bottom of the 66-pixel box, opaque white composited premultiplied
-/// over what is there. Throws the engine's failure.
+/// over what is there, not clipped to the box. Throws the engine's failure.
 void DrawGlyphsDirectWrite(DrawingSurface& surface, const GlyphFonts& fonts,
                            GlyphGrid grid, bool curlyQuotes, float fontSize,
                            std::u16string_view text);
 
 /// The same with the GDI+ engine: fonts from the whole record (weight,
 /// italic, height), each line centred horizontally and vertically in its
-/// box, grid-fitted anti-aliased outlines, opaque white. Throws the engine's
-/// failure.
+/// box, grid-fitted anti-aliased outlines, opaque white, clipped to the box.
+/// Throws the engine's failure.
 void DrawGlyphsGdiPlus(DrawingSurface& surface, const GlyphFonts& fonts,
                        GlyphGrid grid, bool curlyQuotes,
                        std::u16string_view text);

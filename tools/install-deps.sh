@@ -8,7 +8,7 @@ packages="cmake ninja-build g++ clang libgtest-dev libgmock-dev googletest
   zlib1g-dev libpng-dev libfreetype-dev libfontconfig-dev
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 wine fonts-wine xvfb xauth x11-apps imagemagick xdotool
-  fonts-wqy-microhei fonts-arphic-uming fonts-dejavu-core
+  fonts-wqy-microhei fonts-wqy-zenhei fonts-arphic-uming fonts-dejavu-core
   python3 python3-pil groff-base"
 missing=""
 for p in $packages; do

@@ -22,12 +22,16 @@ namespace {
 constexpr char kAtlasUsage[] =
     "用法: karstel atlas [--font FACE] [--symbol-font FACE] [--bold] "
     "[--italic]\n"
-    "         [--quotes corner|curly] [--engine directwrite|gdiplus]\n"
-    "         (--game-folder DIR | --table char_table.dat) -o OUT [--quiet]\n";
+    "         [--quotes corner|curly] [--engine directwrite|gdiplus] "
+    "[--fit auto|none]\n"
+    "         (--game-folder DIR | --table char_table.dat) -o OUT [--strict] "
+    "[--quiet]\n";
 constexpr char kPreviewUsage[] =
     "用法: karstel preview [--font FACE] [--symbol-font FACE] [--bold] "
     "[--italic]\n"
-    "         [--quotes corner|curly] [--engine directwrite|gdiplus]\n"
+    "         [--quotes corner|curly] [--engine directwrite|gdiplus] "
+    "[--fit auto|none]\n"
+    "         [--game-folder DIR | --table char_table.dat]\n"
     "         [--text 测试文本] [--size 283x252] -o preview.png\n";
 
 // The text and the size of the dialog's preview as it opens.
@@ -70,7 +74,9 @@ int RunAtlas(const CommandContext& context, Arguments args) {
   std::string error;
   std::vector<std::string_view> valueOptions = kDrawingValueOptions;
   valueOptions.insert(valueOptions.end(), {"--game-folder", "--table", "-o"});
-  auto options = ParseOptions(args, valueOptions, kDrawingFlags, error);
+  std::vector<std::string_view> flags = kDrawingFlags;
+  flags.push_back("--strict");
+  auto options = ParseOptions(args, valueOptions, flags, error);
   if (!options) return Usage(context, error, kAtlasUsage);
   auto drawing = ParseDrawingOptions(*options, error);
   auto folder = options->Value("--game-folder");
@@ -81,6 +87,8 @@ int RunAtlas(const CommandContext& context, Arguments args) {
       !options->positional.empty())
     return Usage(context, error, kAtlasUsage);
   if (!CheckFontsAvailable(context, drawing->fonts)) return kExitError;
+  bool strict = options->Flag("--strict");
+  if (!CheckItalic(context, *drawing, strict)) return kExitError;
 
   StageObserver progress = TerminalProgress(context.err, drawing->quiet);
   try {
@@ -95,8 +103,12 @@ int RunAtlas(const CommandContext& context, Arguments args) {
       return kExitError;
     CheckedAtlas checked = DrawCheckedAtlas(
         SystemAtlasEngine(), progress, drawing->fonts, drawing->engine,
-        drawing->quoteStyle == QuoteStyle::CurlyQuotes, units);
+        drawing->quoteStyle == QuoteStyle::CurlyQuotes, units, drawing->fit);
     PrintGlyphFindings(context.err, checked.findings);
+    if (strict && !checked.findings.empty()) {
+      context.err << "错误: 图集不完整（见上），按 --strict 的要求未写入文件\n";
+      return kExitError;
+    }
     render::GlyphAtlas atlas;
     atlas.pixels = checked.surface.TakePixels();
     // The DDS keeps the canvas byte for byte; the PNG shows it.
@@ -122,7 +134,8 @@ int RunPreview(const CommandContext& context, Arguments args) {
   if (WantsHelp(args)) return PrintHelp(context, kPreviewUsage);
   std::string error;
   std::vector<std::string_view> valueOptions = kDrawingValueOptions;
-  valueOptions.insert(valueOptions.end(), {"--text", "--size", "-o"});
+  valueOptions.insert(valueOptions.end(),
+                      {"--text", "--size", "-o", "--game-folder", "--table"});
   auto options = ParseOptions(args, valueOptions, kDrawingFlags, error);
   if (!options) return Usage(context, error, kPreviewUsage);
   auto drawing = ParseDrawingOptions(*options, error);
@@ -133,19 +146,35 @@ int RunPreview(const CommandContext& context, Arguments args) {
       size && !ParseSize(*size, width, height))
     error = "--size 须为 宽x高, 如 283x252";
   if (text.empty()) error = "--text 不能为空";
+  auto folder = options ? options->Value("--game-folder") : std::nullopt;
+  auto tablePath = options ? options->Value("--table") : std::nullopt;
+  if (folder && tablePath) error = "--game-folder 与 --table 只能选一个";
   if (!drawing || !out || out->empty() || !options->positional.empty() ||
       !error.empty())
     return Usage(context, error, kPreviewUsage);
   if (!CheckFontsAvailable(context, drawing->fonts)) return kExitError;
+  if (!CheckItalic(context, *drawing, false)) return kExitError;
   if (drawing->bestFace &&
       !ChooseBestFace(context, *drawing, common::Utf8ToUtf16(text)))
     return kExitError;
 
   try {
-    render::PreviewImage image =
-        render::DrawPreview(drawing->fonts, drawing->engine,
-                            drawing->quoteStyle == QuoteStyle::CurlyQuotes,
-                            common::Utf8ToUtf16(text), width, height);
+    bool curly = drawing->quoteStyle == QuoteStyle::CurlyQuotes;
+    // With a table, the glyphs sit where its atlas puts them.
+    std::optional<render::GlyphPlacement> placement;
+    if ((folder || tablePath) && drawing->fit == render::FitMode::Fit) {
+      common::Path table = folder ? AppendPath(common::PathFromUtf8(*folder),
+                                               CharacterTablePath())
+                                  : common::PathFromUtf8(*tablePath);
+      auto file = context.fs.OpenForRead(table);
+      placement = render::PlanGlyphPlacement(
+          render::SystemGlyphRenderers(drawing->engine, drawing->fonts),
+          render::CollectGlyphCells(ReadCharacterTable(*file),
+                                    render::kAtlasGrid, curly));
+    }
+    render::PreviewImage image = render::DrawPreview(
+        drawing->fonts, drawing->engine, curly, common::Utf8ToUtf16(text),
+        width, height, drawing->fit, placement ? &*placement : nullptr);
     WriteWhole(
         context, common::PathFromUtf8(*out),
         EncodePng(image.width, image.height, image.width * 4, image.pixels));

@@ -128,8 +128,7 @@ TEST_F(DrawCommandTest, FontsRankFacesAndGenerateTakesTheBest) {
   Outcome generate = Invoke(
       RunGenerate, {"--game-folder", Folder(), "--variants", "IV", "--quiet"});
   ASSERT_EQ(generate.code, kExitSuccess) << generate.err;
-  EXPECT_NE(generate.err.find("未指定 --font，使用覆盖字符最多的字体 \"" +
-                              best + "\""),
+  EXPECT_NE(generate.err.find("未指定 --font，使用 \"" + best + "\""),
             std::string::npos)
       << generate.err;
 }
@@ -146,6 +145,40 @@ TEST_F(DrawCommandTest, StrictGenerateRefusesAFallbackAndNamesIt) {
       << generate.err;
   EXPECT_NE(generate.err.find("\u3002 (U+3002)"), std::string::npos);
   EXPECT_EQ(AllWtd(), before);
+}
+
+TEST_F(DrawCommandTest, TallFontIsFittedOrReportedCut) {
+  // WenQuanYi Zen Hei's line is taller than the cell (Debian
+  // fonts-wqy-zenhei).
+  std::string out = common::PathToUtf8(dir_.path() / "atlas");
+  Outcome fitted =
+      Invoke(RunAtlas, {"--game-folder", Folder(), "--font",
+                        "WenQuanYi Zen Hei", "-o", out, "--strict", "--quiet"});
+  if (fitted.err.find("找不到字体") != std::string::npos)
+    GTEST_SKIP() << "WenQuanYi Zen Hei is not installed";
+  EXPECT_EQ(fitted.code, kExitSuccess) << fitted.err;
+  EXPECT_NE(fitted.err.find("主字体 \"WenQuanYi Zen Hei\" 的字形超出 64×66 "
+                            "的格子，已整体下移"),
+            std::string::npos)
+      << fitted.err;
+  Outcome none = Invoke(
+      RunAtlas, {"--game-folder", Folder(), "--font", "WenQuanYi Zen Hei", "-o",
+                 out, "--strict", "--fit", "none", "--quiet"});
+  EXPECT_EQ(none.code, kExitError);
+  EXPECT_NE(none.err.find("个字符超出格子，在游戏中会被裁切: "),
+            std::string::npos)
+      << none.err;
+}
+
+TEST_F(DrawCommandTest, ItalicWithDirectWriteIsToldAndRefusedWhenStrict) {
+  std::string out = common::PathToUtf8(dir_.path() / "italic");
+  Outcome strict = Invoke(RunAtlas, {"--game-folder", Folder(), "--font", kFont,
+                                     "--italic", "--strict", "-o", out});
+  EXPECT_EQ(strict.code, kExitError);
+  EXPECT_NE(strict.err.find("DirectWrite 引擎按正体绘制；斜体请用 GDI+"),
+            std::string::npos)
+      << strict.err;
+  EXPECT_FALSE(std::filesystem::exists(common::PathFromUtf8(out + ".png")));
 }
 
 TEST_F(DrawCommandTest, PreviewWritesAPngOfTheGrid) {

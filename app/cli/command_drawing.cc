@@ -41,11 +41,6 @@ void PrintFinding(std::ostream& err, std::size_t count, const std::string& what,
 
 }  // namespace
 
-bool HasRegularWeight(const render::InstalledFamily& family) {
-  return std::find(family.weights.begin(), family.weights.end(), 400) !=
-         family.weights.end();
-}
-
 std::size_t CountGlyphs(std::u16string_view text) {
   return DrawnUnits(text).size();
 }
@@ -59,55 +54,69 @@ std::u16string DrawnUnits(std::u16string_view text) {
   return units;
 }
 
+std::vector<render::FamilyCoverage> RankInstalledFamilies(
+    std::u16string_view units) {
+  std::vector<render::FamilyCoverage> ranked;
+  for (render::InstalledFamily& family : render::ListInstalledFamilies()) {
+    try {
+      std::size_t covered = render::CountCoveredUnits(family.name, units);
+      ranked.push_back({std::move(family), covered});
+    } catch (const common::ResultException&) {
+      LOG_CAUGHT_EXCEPTION();  // a family its own name does not find
+    }
+  }
+  render::RankFamilies(ranked, render::PreferredChineseFamilies());
+  return ranked;
+}
+
 bool ChooseBestFace(const CommandContext& context, DrawingOptions& drawing,
                     std::u16string_view text) {
   std::u16string units = DrawnUnits(text);
   if (drawing.symbolFontGiven)
     std::erase_if(units,
                   [](char16_t unit) { return !render::UsesMainFont(unit); });
-  std::u16string best;
-  std::size_t bestCount = 0;
-  bool bestIsRegular = false;
+  std::vector<render::FamilyCoverage> ranked;
+  std::vector<std::u16string> preferred;
   try {
-    for (const render::InstalledFamily& family :
-         render::ListInstalledFamilies()) {
-      std::size_t count = 0;
-      try {
-        count = render::CountCoveredUnits(family.name, units);
-      } catch (const common::ResultException&) {
-        LOG_CAUGHT_EXCEPTION();  // a family its own name does not find
-        continue;
-      }
-      // Of equal coverage, a family with a regular face: the others draw
-      // every glyph lighter or heavier than the game's own fonts.
-      bool regular = HasRegularWeight(family);
-      if (best.empty() || count > bestCount ||
-          (count == bestCount && regular && !bestIsRegular)) {
-        best = family.name;
-        bestCount = count;
-        bestIsRegular = regular;
-      }
-    }
+    ranked = RankInstalledFamilies(units);
+    preferred = render::PreferredChineseFamilies();
   } catch (...) {
     ReportFailure(context, "无法列出已安装的字体");
     return false;
   }
-  if (best.empty()) {
+  if (ranked.empty()) {
     context.err << "错误: 系统中没有可用的字体\n";
     return false;
   }
-  render::SetFaceName(drawing.fonts.mainFont, best);
+  const render::FamilyCoverage& best = ranked.front();
+  render::SetFaceName(drawing.fonts.mainFont, best.family.name);
   if (!drawing.symbolFontGiven)
     drawing.fonts.symbolFont = drawing.fonts.mainFont;
   drawing.bestFace = false;
-  context.err << "karstel: 未指定 --font，使用覆盖字符最多的字体 \""
-              << common::Utf16ToUtf8(best) << "\"（" << bestCount << "/"
-              << units.size() << " 个字符）\n";
+  std::string reason = render::PreferenceReason(best, preferred);
+  bool alone = ranked.size() == 1 || ranked[1].covered < best.covered;
+  context.err << "karstel: 未指定 --font，使用 \""
+              << common::Utf16ToUtf8(best.family.name) << "\"（"
+              << (alone ? "覆盖字符最多，" : "覆盖 ") << best.covered << "/"
+              << units.size() << " 个字符"
+              << (!alone && !reason.empty() ? "；" + reason : "") << "）\n";
   return true;
 }
 
-AtlasBuilder TimedAtlasBuilder(StageObserver observer) {
-  return CheckedAtlasBuilder(SystemAtlasEngine(), std::move(observer));
+bool CheckItalic(const CommandContext& context, const DrawingOptions& drawing,
+                 bool strict) {
+  if (drawing.engine != render::RenderEngine::DirectWrite ||
+      (!drawing.fonts.mainFont.italic && !drawing.fonts.symbolFont.italic))
+    return true;
+  context.err << "karstel: DirectWrite 引擎按正体绘制；斜体请用 GDI+\n";
+  if (!strict) return true;
+  context.err << "错误: 按 --strict 的要求未绘制（请去掉 --italic 或改用 "
+                 "--engine gdiplus）\n";
+  return false;
+}
+
+AtlasBuilder TimedAtlasBuilder(StageObserver observer, render::FitMode fit) {
+  return CheckedAtlasBuilder(SystemAtlasEngine(), std::move(observer), fit);
 }
 
 void PrintGlyphFindings(std::ostream& err,
@@ -125,6 +134,18 @@ void PrintGlyphFindings(std::ostream& err,
                findings.missing);
   PrintFinding(err, findings.blank.size(),
                "绘制后没有笔画，在游戏中将显示为空白", findings.blank);
+  PrintFinding(err, findings.cut.size(), "超出格子，在游戏中会被裁切",
+               findings.cut);
+  PrintFinding(err, findings.bled.size(), "的格子混入了相邻字形的笔画",
+               findings.bled);
+  for (const render::FontAdjustment& adjustment : findings.adjustments) {
+    err << "karstel: "
+        << (adjustment.font == render::GlyphFont::Main ? "主字体" : "符号字体")
+        << " \"" << common::Utf16ToUtf8(adjustment.face)
+        << "\" 的字形超出 64×66 的格子，已"
+        << FitDescription(adjustment.placement)
+        << "，每个字形都在自己的格子内\n";
+  }
   err.flush();
 }
 

@@ -12,6 +12,7 @@
 #include "app/generation.h"
 #include "render/drawing_check.h"
 #include "render/font_catalog.h"
+#include "render/font_ranking.h"
 
 namespace app {
 
@@ -29,20 +30,28 @@ std::size_t CountGlyphs(std::u16string_view text);
 /// grid's worth, as stored.
 std::u16string DrawnUnits(std::u16string_view text);
 
-/// Whether the family has a face of weight 400.
-bool HasRegularWeight(const render::InstalledFamily& family);
+/// The installed families with how many of `units` each has in its
+/// character map, best first (render::RankFamilies). A family that its own
+/// name does not find is left out. Throws the platform's failure.
+std::vector<render::FamilyCoverage> RankInstalledFamilies(
+    std::u16string_view units);
 
-/// For a drawing without --font: takes the installed family that has the
-/// most of `text`'s units (those the main font draws, when --symbol-font was
-/// given), of equal ones the first with a regular face, and says so on
-/// `err`. Prints an error and returns false when no
-/// family can be found.
+/// For a drawing without --font: takes the best installed family for
+/// `text`'s units (those the main font draws, when --symbol-font was given)
+/// by RankInstalledFamilies, and says which and why on `err`. Prints an
+/// error and returns false when no family can be found.
 bool ChooseBestFace(const CommandContext& context, DrawingOptions& drawing,
                     std::u16string_view text);
 
+/// DirectWrite takes only the face name and the weight, so an italic choice
+/// draws upright there: says so before drawing, and refuses the drawing
+/// (returns false) when `strict`.
+bool CheckItalic(const CommandContext& context, const DrawingOptions& drawing,
+                 bool strict);
+
 /// The atlas build with the drawing checked, in timed stages: coverage,
 /// drawing, compression.
-AtlasBuilder TimedAtlasBuilder(StageObserver observer);
+AtlasBuilder TimedAtlasBuilder(StageObserver observer, render::FitMode fit);
 
 /// One line per finding, in Chinese, with the count and up to 20 of the
 /// characters and their U+ codes.

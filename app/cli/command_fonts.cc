@@ -19,11 +19,6 @@ namespace {
 constexpr char kUsage[] =
     "用法: karstel fonts [--game-folder DIR | --table char_table.dat]\n";
 
-struct Listed {
-  const render::InstalledFamily* family;
-  std::size_t covered = 0;
-};
-
 // The table given, or the detected game folder's; nothing when there is none
 // (a detection that finds no folder is no error here).
 std::optional<common::Path> TablePath(const CommandOptions& options) {
@@ -66,33 +61,20 @@ int RunFonts(const CommandContext& context, Arguments args) {
       context.err << "karstel: 字符表 " << common::PathToUtf8(*tablePath)
                   << ": " << units.size() << " 个字符\n";
     }
-    std::vector<render::InstalledFamily> families =
-        render::ListInstalledFamilies();
-    std::vector<Listed> listed;
-    for (const render::InstalledFamily& family : families) {
-      Listed entry{&family};
-      if (tablePath) {
-        try {
-          entry.covered = render::CountCoveredUnits(family.name, units);
-        } catch (const common::ResultException&) {
-          LOG_CAUGHT_EXCEPTION();  // a family its own name does not find
-          continue;
-        }
-      }
-      listed.push_back(entry);
+    // With a table, best first, in the order --font left out chooses by;
+    // without one, by name.
+    std::vector<render::FamilyCoverage> listed;
+    if (tablePath) {
+      listed = RankInstalledFamilies(units);
+    } else {
+      for (render::InstalledFamily& family : render::ListInstalledFamilies())
+        listed.push_back({std::move(family), 0});
     }
-    // Best first, as --font left out chooses: of equal coverage a family
-    // with a regular face; the catalogue comes sorted by name.
-    std::stable_sort(
-        listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
-          if (a.covered != b.covered) return a.covered > b.covered;
-          return HasRegularWeight(*a.family) && !HasRegularWeight(*b.family);
-        });
-    for (const Listed& entry : listed) {
+    for (const render::FamilyCoverage& entry : listed) {
       if (tablePath)
         context.out << entry.covered << "/" << units.size() << "  ";
-      context.out << common::Utf16ToUtf8(entry.family->name) << "  ["
-                  << Weights(*entry.family) << "]\n";
+      context.out << common::Utf16ToUtf8(entry.family.name) << "  ["
+                  << Weights(entry.family) << "]\n";
     }
     return kExitSuccess;
   } catch (...) {

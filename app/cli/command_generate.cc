@@ -19,8 +19,8 @@ constexpr char kUsage[] =
     "用法: karstel generate [--game-folder DIR] [--font FACE] "
     "[--symbol-font FACE]\n"
     "         [--bold] [--italic] [--quotes corner|curly]\n"
-    "         [--engine directwrite|gdiplus] [--variants IV,TLAD,TBoGT] "
-    "[--strict] [--quiet]\n";
+    "         [--engine directwrite|gdiplus] [--fit auto|none]\n"
+    "         [--variants IV,TLAD,TBoGT] [--strict] [--quiet]\n";
 
 // The units the best face is judged on: the folder's table, or, when it
 // cannot be read (the generation then says why), the common hanzi.
@@ -70,6 +70,8 @@ int RunGenerate(const CommandContext& context, Arguments args) {
     return kExitUsage;
   }
   if (!CheckFontsAvailable(context, drawing->fonts)) return kExitError;
+  if (!CheckItalic(context, *drawing, options->Flag("--strict")))
+    return kExitError;
 
   TerminalMessageSink messages(context.out, context.err);
   GenerationSettings settings;
@@ -101,7 +103,8 @@ int RunGenerate(const CommandContext& context, Arguments args) {
   settings.symbolFont = drawing->fonts.symbolFont;
 
   StageObserver progress = TerminalProgress(context.err, drawing->quiet);
-  GenerationServices services{context.fs, messages, TimedAtlasBuilder(progress),
+  GenerationServices services{context.fs, messages,
+                              TimedAtlasBuilder(progress, drawing->fit),
                               progress};
   services.strict = options->Flag("--strict");
   services.onFindings = [&](const render::GlyphFindings& findings) {

@@ -36,7 +36,7 @@ std::optional<render::LogFont> FontFor(const std::string& face, bool bold,
 }  // namespace
 
 const std::vector<std::string_view> kDrawingValueOptions = {
-    "--font", "--symbol-font", "--quotes", "--engine"};
+    "--font", "--symbol-font", "--quotes", "--engine", "--fit"};
 const std::vector<std::string_view> kDrawingFlags = {"--bold", "--italic",
                                                      "--quiet"};
 
@@ -135,6 +135,13 @@ std::optional<DrawingOptions> ParseDrawingOptions(const CommandOptions& options,
     drawing.engine = render::RenderEngine::GdiPlus;
   } else if (engine != "directwrite") {
     error = "--engine 只能是 directwrite 或 gdiplus";
+    return std::nullopt;
+  }
+  std::string fit = options.Value("--fit").value_or("auto");
+  if (fit == "none") {
+    drawing.fit = render::FitMode::None;
+  } else if (fit != "auto") {
+    error = "--fit 只能是 auto 或 none";
     return std::nullopt;
   }
   drawing.quiet = options.Flag("--quiet");

@@ -13,6 +13,7 @@
 #include "app/cli/command.h"
 #include "app/generation.h"
 #include "render/font.h"
+#include "render/glyph_fit.h"
 
 namespace app {
 
@@ -45,6 +46,9 @@ struct DrawingOptions {
   QuoteStyle quoteStyle = QuoteStyle::CornerBrackets;
   render::RenderEngine engine = render::RenderEngine::DirectWrite;
   bool quiet = false;
+  /// --fit none keeps the engines' own placement, where glyphs may leave
+  /// their cells; by default each font is fitted to them.
+  render::FitMode fit = render::FitMode::Fit;
   /// --font was left out: the main font (and, without --symbol-font, the
   /// symbol font) is a record without a face name until ChooseBestFace.
   bool bestFace = false;
@@ -54,7 +58,8 @@ struct DrawingOptions {
 /// Builds the fonts as the dialog's font chooser leaves them (height -58,
 /// GB2312 character set, weight 700 with --bold, else 400): --font FACE, or
 /// none for the best-covering installed face; --symbol-font defaults to the
-/// main font; --quotes corner|curly and --engine directwrite|gdiplus.
+/// main font; --quotes corner|curly, --engine directwrite|gdiplus and
+/// --fit auto|none.
 /// Returns nothing and sets `error` for an invalid choice.
 std::optional<DrawingOptions> ParseDrawingOptions(const CommandOptions& options,
                                                   std::string& error);

@@ -54,7 +54,10 @@ std::string CodeText(HRESULT hr) {
 
 int ReportFailure(const CommandContext& context, const std::string& what) {
   HRESULT hr = LOG_CAUGHT_EXCEPTION();
-  context.err << "错误: " << what << ": " << Reason(hr) << " (" << CodeText(hr)
+  // The failure's own words say more than the code's, where it has them.
+  std::string detail = common::CaughtMessage();
+  context.err << "错误: " << what << ": "
+              << (detail.empty() ? Reason(hr) : detail) << " (" << CodeText(hr)
               << ")\n";
   return kExitError;
 }
@@ -62,6 +65,10 @@ int ReportFailure(const CommandContext& context, const std::string& what) {
 void PrintFailureCause(std::ostream& err, const GenerationFailure& failure) {
   err << "原因: " << failure.step;
   if (!failure.file.empty()) err << " " << common::PathToUtf8(failure.file);
+  if (!failure.detail.empty()) {
+    err << ": " << failure.detail << " (" << CodeText(failure.hr) << ")\n";
+    return;
+  }
   err << ": " << Reason(failure.hr) << " ("
       << common::platform::SystemMessageText(failure.hr) << ", "
       << CodeText(failure.hr) << ")\n";

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/atlas_builder.h"
 #include "app/dialog/font_chooser.h"
 #include "app/dialog/resource.h"
 #include "app/game_folder.h"
@@ -185,11 +186,28 @@ void MainDialog::OnPreview() {
     std::u16string text = WindowText(::GetDlgItem(dialog_, IDC_PREVIEW_TEXT));
     render::RenderPreview(preview_, {mainFont_, symbolFont_},
                           IsChecked(IDC_GDIPLUS), IsChecked(IDC_CURLY_QUOTES),
-                          text);
+                          text, PreviewPlacement());
   } catch (...) {
     LOG_CAUGHT_EXCEPTION();
     ShowMessage(MessageIcon::Error, kPreviewFailed);
   }
+}
+
+const render::GlyphPlacement* MainDialog::PreviewPlacement() {
+  // The glyphs sit where the atlas of the game's table puts them; without a
+  // game folder the preview fits the text's own glyphs.
+  GenerationSettings settings = CurrentSettings();
+  settings.episodes.clear();
+  bool same = placementFor_ && placementFor_->mainFont == settings.mainFont &&
+              placementFor_->symbolFont == settings.symbolFont &&
+              placementFor_->quoteStyle == settings.quoteStyle &&
+              placementFor_->renderEngine == settings.renderEngine &&
+              placementFor_->gameFolder == settings.gameFolder;
+  if (!same) {
+    placement_ = AtlasPlacement(fileSystem_, settings);
+    placementFor_ = settings;
+  }
+  return placement_ ? &*placement_ : nullptr;
 }
 
 void MainDialog::OnGenerate() {

@@ -7,11 +7,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
+
 #include "app/dialog/dialog_services.h"
 #include "app/generation.h"
 #include "common/file_system.h"
 #include "common/scope_exit.h"
 #include "render/font.h"
+#include "render/glyph_fit.h"
 
 namespace app {
 
@@ -70,6 +73,7 @@ class MainDialog {
   void OnOpenGameFolder();
   void OnSplitButtonDropDown(const NMBCDROPDOWN& dropDown);
 
+  const render::GlyphPlacement* PreviewPlacement();
   bool IsChecked(int id) const;
   void ShowMessage(MessageIcon icon, std::string_view text);
   void ShowGameFolder();
@@ -94,6 +98,10 @@ class MainDialog {
   render::LogFont mainFont_;
   render::LogFont symbolFont_;
   common::Path gameFolder_;
+  // The atlas's placement of the fonts, for the preview, and the choices it
+  // was planned for: planning draws the whole table, so it is done once.
+  std::optional<render::GlyphPlacement> placement_;
+  std::optional<GenerationSettings> placementFor_;
 };
 
 }  // namespace app

@@ -1,0 +1,140 @@
+#include "render/font_ranking.h"
+
+#include <algorithm>
+#include <tuple>
+
+#include "common/text.h"
+
+namespace render {
+namespace {
+
+std::u16string Lower(std::u16string_view text) {
+  std::u16string lower(text);
+  for (char16_t& unit : lower)
+    if (unit >= u'A' && unit <= u'Z') unit = unit - u'A' + u'a';
+  return lower;
+}
+
+std::vector<std::u16string> Words(std::u16string_view family) {
+  std::vector<std::u16string> words;
+  std::u16string lower = Lower(family);
+  std::size_t start = 0;
+  while (start <= lower.size()) {
+    std::size_t end = std::min(lower.find(u' ', start), lower.size());
+    if (end > start) words.push_back(lower.substr(start, end - start));
+    start = end + 1;
+  }
+  return words;
+}
+
+bool AnyWord(const std::vector<std::u16string>& words,
+             std::initializer_list<std::u16string_view> exact) {
+  return std::any_of(words.begin(), words.end(), [&](const auto& word) {
+    return std::find(exact.begin(), exact.end(), word) != exact.end();
+  });
+}
+
+// A syllable that begins or ends a word: "UKai", "KaiTi", "YaHei", "MingLiU".
+bool AnySyllable(const std::vector<std::u16string>& words,
+                 std::initializer_list<std::u16string_view> syllables) {
+  return std::any_of(words.begin(), words.end(), [&](const auto& word) {
+    return std::any_of(syllables.begin(), syllables.end(), [&](auto syllable) {
+      return word.starts_with(syllable) || word.ends_with(syllable);
+    });
+  });
+}
+
+bool Contains(std::u16string_view family, std::u16string_view part) {
+  return family.find(part) != std::u16string_view::npos;
+}
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+  return Lower(a) == Lower(b);
+}
+
+std::size_t PreferenceIndex(std::u16string_view family,
+                            const std::vector<std::u16string>& preferred) {
+  for (std::size_t i = 0; i < preferred.size(); ++i)
+    if (SameName(family, preferred[i])) return i;
+  return preferred.size();
+}
+
+bool HasRegularWeight(const InstalledFamily& family) {
+  return std::find(family.weights.begin(), family.weights.end(), 400) !=
+         family.weights.end();
+}
+
+}  // namespace
+
+FamilyScript ScriptOf(std::u16string_view family) {
+  std::vector<std::u16string> words = Words(family);
+  // The regional cuts of the pan-CJK families, and the Windows fonts made
+  // for Traditional Chinese, Japanese and Korean.
+  if (AnyWord(words, {u"tc", u"hk", u"tw", u"jp", u"kr", u"hant", u"mbe"}) ||
+      AnySyllable(words, {u"jhenghei", u"mingliu", u"meiryo", u"mincho",
+                          u"batang", u"gulim", u"dotum", u"malgun"}) ||
+      Contains(Lower(family), u"ms gothic") ||
+      Contains(Lower(family), u"yu gothic"))
+    return FamilyScript::Other;
+  if (AnyWord(words, {u"sc", u"cn", u"gb", u"hans", u"simplified"}) ||
+      AnySyllable(words, {u"yahei", u"dengxian", u"simhei", u"simsun", u"kaiti",
+                          u"fangsong", u"wenquanyi"}) ||
+      Contains(family, u"黑体") || Contains(family, u"宋体") ||
+      Contains(family, u"楷体") || Contains(family, u"等线") ||
+      Contains(family, u"雅黑"))
+    return FamilyScript::Simplified;
+  return FamilyScript::Unknown;
+}
+
+FamilyStyle StyleOf(std::u16string_view family) {
+  std::vector<std::u16string> words = Words(family);
+  bool mono = AnyWord(words, {u"mono"});
+  if (AnyWord(words, {u"sans"}) ||
+      AnySyllable(words,
+                  {u"hei", u"gothic", u"dengxian", u"gulim", u"dotum"}) ||
+      Contains(family, u"黑") || Contains(family, u"等线"))
+    return mono ? FamilyStyle::SansMono : FamilyStyle::Sans;
+  if (AnySyllable(words, {u"kai"}) || Contains(family, u"楷"))
+    return FamilyStyle::Kai;
+  if (AnyWord(words, {u"serif"}) ||
+      AnySyllable(words,
+                  {u"ming", u"song", u"sung", u"sun", u"mincho", u"batang"}) ||
+      Contains(family, u"宋") || Contains(family, u"明"))
+    return FamilyStyle::Serif;
+  return FamilyStyle::Unknown;
+}
+
+void RankFamilies(std::vector<FamilyCoverage>& families,
+                  const std::vector<std::u16string>& preferred) {
+  auto key = [&](const FamilyCoverage& entry) {
+    const InstalledFamily& family = entry.family;
+    return std::make_tuple(~entry.covered,
+                           PreferenceIndex(family.name, preferred),
+                           ScriptOf(family.name), StyleOf(family.name),
+                           !HasRegularWeight(family), Lower(family.name));
+  };
+  std::sort(families.begin(), families.end(),
+            [&](const FamilyCoverage& a, const FamilyCoverage& b) {
+              return key(a) < key(b);
+            });
+}
+
+std::string PreferenceReason(const FamilyCoverage& entry,
+                             const std::vector<std::u16string>& preferred) {
+  const std::u16string& name = entry.family.name;
+  if (PreferenceIndex(name, preferred) < preferred.size())
+    return "系统默认的简体中文无衬线字体";
+  std::string reason;
+  if (ScriptOf(name) == FamilyScript::Simplified) reason = "简体中文";
+  switch (StyleOf(name)) {
+    case FamilyStyle::Sans:
+    case FamilyStyle::SansMono:
+      reason += reason.empty() ? "黑体（无衬线）" : "、黑体（无衬线）";
+      break;
+    default:
+      break;
+  }
+  return reason;
+}
+
+}  // namespace render
