@@ -10,6 +10,7 @@
 #include "app/test_util.h"
 #include "common/hresult.h"
 #include "common/result.h"
+#include "render/text_engine.h"
 #include "resource/resource_file.h"
 #include "testing/temp_dir.h"
 
@@ -426,6 +427,32 @@ TEST_F(DrawingCheckTest, CutGlyphsAreToldAndRefusedWhenStrict) {
   EXPECT_EQ(messages_.messages.back().icon, MessageIcon::Warning);
   EXPECT_NE(messages_.messages.back().text.find("有 1 个字符超出格子"),
             std::string::npos);
+}
+
+TEST_F(GenerationTest, PreviewPlacesGlyphsAsTheAtlasOfTheTableDoes) {
+  // WenQuanYi Zen Hei's line is taller than the cell: the atlas moves it.
+  settings_.mainFont = settings_.symbolFont = Font(u"WenQuanYi Zen Hei");
+  try {
+    render::CheckFontAvailable(settings_.mainFont);
+  } catch (...) {
+    GTEST_SKIP() << "WenQuanYi Zen Hei is not installed";
+  }
+  test::MakeGameFolder(dir_.path(), true, u"一二三四五「」，。");
+  std::optional<render::GlyphPlacement> preview =
+      AtlasPlacement(real_, settings_);
+  ASSERT_TRUE(preview.has_value());
+  CheckedAtlas atlas = DrawCheckedAtlas(
+      SystemAtlasEngine(), {}, {settings_.mainFont, settings_.symbolFont},
+      settings_.renderEngine, false, u"一二三四五「」，。");
+  ASSERT_FALSE(atlas.findings.adjustments.empty());
+  for (const render::FontAdjustment& adjustment : atlas.findings.adjustments) {
+    const render::FontPlacement& planned = preview->Of(adjustment.font);
+    EXPECT_EQ(planned.dy, adjustment.placement.dy);
+    EXPECT_EQ(planned.size, adjustment.placement.size);
+  }
+  // Without a readable table the preview fits its own text.
+  settings_.gameFolder = dir_.path() / "elsewhere";
+  EXPECT_FALSE(AtlasPlacement(real_, settings_).has_value());
 }
 
 // The fast writer (prepared files, one shared deflate of the texture, both
