@@ -113,9 +113,13 @@ TEST_F(OriginalBackupTest, DamagedBackupIsRefusedAndNothingChanges) {
   ASSERT_EQ(Generate(1), GenerationOutcome::Generated);
   Bytes patched = test::ReadBytes(Wtd(Episode::IV));
   Bytes backup = test::ReadBytes(Backup(Episode::IV));
+  // A header that declares almost 4 GiB, which no file of the game does.
+  Bytes huge = backup;
+  const std::uint32_t flags = 0x10 | (2047u << 15) | (13u << 26);
+  for (int i = 0; i < 4; ++i) huge[8 + i] = std::byte(flags >> (8 * i));
   for (Bytes damaged :
        {Bytes(backup.begin(), backup.begin() + backup.size() / 2),
-        Bytes(16, std::byte{'x'}), Bytes{}}) {
+        Bytes(16, std::byte{'x'}), Bytes{}, huge}) {
     test::WriteBytes(Backup(Episode::IV), damaged);
     EXPECT_EQ(RestoreOriginal(fs_, Wtd(Episode::IV)),
               RestoreOutcome::DamagedBackup);
