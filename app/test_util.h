@@ -114,6 +114,14 @@ class RecordingFileSystem final : public common::FileSystem {
     Record("read " + path.generic_string());
     return inner_.OpenForRead(path);
   }
+  std::unique_ptr<common::InputFile> OpenForReadNoFollow(
+      const common::Path& path) override {
+    Record("read " + path.generic_string());
+    return inner_.OpenForReadNoFollow(path);
+  }
+  common::EntryKind EntryKindOf(const common::Path& path) override {
+    return inner_.EntryKindOf(path);
+  }
   std::unique_ptr<common::OutputFile> CreateForWrite(
       const common::Path& path) override {
     Record("create " + path.generic_string());

@@ -102,13 +102,48 @@ UniqueFd OpenOrThrow(const Path& path, int flags) {
 
 }  // namespace
 
-std::unique_ptr<InputFile> RealFileSystem::OpenForRead(const Path& path) {
-  UniqueFd fd = OpenOrThrow(path, O_RDONLY);
-  // Windows refuses to open a folder as a file; do the same here.
+namespace {
+
+// Opening a pipe for reading waits for a writer, which may never come: the
+// open does not wait, and only a regular file is read.
+std::unique_ptr<InputFile> OpenRegularForRead(const Path& path, int flags) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags);
+  } while (fd < 0 && errno == EINTR);
+  // O_NOFOLLOW fails with ELOOP on a link at the name.
+  THROW_HR_IF(kNotRegularFile,
+              fd < 0 && errno == ELOOP && (flags & O_NOFOLLOW));
+  THROW_LAST_ERROR_IF(fd < 0);
+  UniqueFd owner(fd);
   struct stat st;
-  THROW_LAST_ERROR_IF(::fstat(fd.get(), &st) != 0);
+  THROW_LAST_ERROR_IF(::fstat(fd, &st) != 0);
+  // Windows refuses to open a folder as a file; do the same here.
   THROW_HR_IF(HresultFromWin32(kErrorAccessDenied), S_ISDIR(st.st_mode));
-  return std::make_unique<PosixInputFile>(std::move(fd));
+  THROW_HR_IF(kNotRegularFile, !S_ISREG(st.st_mode));
+  // Reads of a regular file never wait anyway; clear the flag all the same.
+  THROW_LAST_ERROR_IF(::fcntl(fd, F_SETFL, 0) != 0);
+  return std::make_unique<PosixInputFile>(std::move(owner));
+}
+
+}  // namespace
+
+std::unique_ptr<InputFile> RealFileSystem::OpenForRead(const Path& path) {
+  return OpenRegularForRead(path, 0);
+}
+
+std::unique_ptr<InputFile> RealFileSystem::OpenForReadNoFollow(
+    const Path& path) {
+  return OpenRegularForRead(path, O_NOFOLLOW);
+}
+
+EntryKind RealFileSystem::EntryKindOf(const Path& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) {
+    THROW_LAST_ERROR_IF(errno != ENOENT && errno != ENOTDIR);
+    return EntryKind::Absent;
+  }
+  return S_ISREG(st.st_mode) ? EntryKind::RegularFile : EntryKind::Other;
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::CreateForWrite(const Path& path) {
@@ -140,7 +175,9 @@ constexpr std::uint64_t kLargestProcessId = 1u << 22;
 constexpr time_t kLegacyQuietSeconds = 600;
 
 bool IsAbandoned(const Path& path, std::uint64_t writer) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  // A pipe at the name would make the open wait for a writer.
+  UniqueFd fd(
+      ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!fd) return false;
   struct stat st;
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;

@@ -67,19 +67,54 @@ class Win32OutputFile final : public OutputFile {
   UniqueFileHandle h_;
 };
 
-UniqueFileHandle OpenOrThrow(const Path& path, DWORD access,
-                             DWORD disposition) {
+UniqueFileHandle OpenOrThrow(const Path& path, DWORD access, DWORD disposition,
+                             DWORD flags = FILE_ATTRIBUTE_NORMAL) {
   HANDLE h = ::CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr,
-                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                           disposition, flags, nullptr);
   THROW_LAST_ERROR_IF(h == INVALID_HANDLE_VALUE || h == nullptr);
   return UniqueFileHandle(h);
+}
+
+// Only a file on a disk is read: a pipe or a console named like a file
+// could keep a read waiting for ever. A folder cannot be opened this way at
+// all (access denied).
+std::unique_ptr<InputFile> OpenRegularForRead(const Path& path, DWORD flags) {
+  UniqueFileHandle h = OpenOrThrow(path, GENERIC_READ, OPEN_EXISTING, flags);
+  THROW_HR_IF(kNotRegularFile, ::GetFileType(h.get()) != FILE_TYPE_DISK);
+  BY_HANDLE_FILE_INFORMATION info;
+  THROW_LAST_ERROR_IF(!::GetFileInformationByHandle(h.get(), &info));
+  // With FILE_FLAG_OPEN_REPARSE_POINT, a link is opened as itself.
+  THROW_HR_IF(kNotRegularFile,
+              info.dwFileAttributes &
+                  (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+  return std::make_unique<Win32InputFile>(std::move(h));
 }
 
 }  // namespace
 
 std::unique_ptr<InputFile> RealFileSystem::OpenForRead(const Path& path) {
-  return std::make_unique<Win32InputFile>(
-      OpenOrThrow(path, GENERIC_READ, OPEN_EXISTING));
+  return OpenRegularForRead(path, FILE_ATTRIBUTE_NORMAL);
+}
+
+std::unique_ptr<InputFile> RealFileSystem::OpenForReadNoFollow(
+    const Path& path) {
+  return OpenRegularForRead(
+      path, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
+}
+
+EntryKind RealFileSystem::EntryKindOf(const Path& path) {
+  // The attributes of a link are its own, not its target's.
+  DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = ::GetLastError();
+    THROW_LAST_ERROR_IF(error != ERROR_FILE_NOT_FOUND &&
+                        error != ERROR_PATH_NOT_FOUND);
+    return EntryKind::Absent;
+  }
+  return attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY |
+                       FILE_ATTRIBUTE_DEVICE)
+             ? EntryKind::Other
+             : EntryKind::RegularFile;
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::CreateForWrite(const Path& path) {

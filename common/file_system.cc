@@ -91,7 +91,13 @@ void RemoveTemporariesIf(const Path& destination,
          it.increment(error)) {
       std::optional<std::uint64_t> writer =
           TemporaryWriterOf(utf8(it->path()), destinationName);
-      if (writer && isAbandoned(it->path(), *writer)) {
+      // Only what a run can have left: a regular file, never a link or a
+      // pipe planted at such a name.
+      std::error_code unknown;
+      if (writer &&
+          it->symlink_status(unknown).type() ==
+              std::filesystem::file_type::regular &&
+          isAbandoned(it->path(), *writer)) {
         std::error_code ignored;
         std::filesystem::remove(it->path(), ignored);
       }

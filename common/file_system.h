@@ -46,11 +46,26 @@ class OutputFile {
   virtual void Close() = 0;
 };
 
+/// What a name in a folder holds, the name itself looked at: a link is not
+/// followed.
+enum class EntryKind { Absent, RegularFile, Other };
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  /// Opens an existing file for reading; others may read it meanwhile.
+  /// Opens an existing regular file for reading, following a link at the
+  /// name; others may read it meanwhile. Never waits for a writer: a pipe,
+  /// a device or anything else that is no regular file is refused with
+  /// kNotRegularFile, a folder with ERROR_ACCESS_DENIED.
   virtual std::unique_ptr<InputFile> OpenForRead(const Path& path) = 0;
+  /// Like OpenForRead, but a link at the name is refused (kNotRegularFile)
+  /// rather than followed: for names only this program writes, where a link
+  /// can only have been planted.
+  virtual std::unique_ptr<InputFile> OpenForReadNoFollow(const Path& path) = 0;
+  /// What `path` holds, without following a link at it. Throws the
+  /// operating-system error when that cannot be told (a folder on the way
+  /// that may not be searched).
+  virtual EntryKind EntryKindOf(const Path& path) = 0;
   /// Creates a new file for writing. Fails with ERROR_FILE_EXISTS when the
   /// name is taken, by a file or by a link, which is never followed: a file
   /// planted at that name is neither truncated nor written through.
@@ -70,6 +85,8 @@ class FileSystem {
 class RealFileSystem final : public FileSystem {
  public:
   std::unique_ptr<InputFile> OpenForRead(const Path& path) override;
+  std::unique_ptr<InputFile> OpenForReadNoFollow(const Path& path) override;
+  EntryKind EntryKindOf(const Path& path) override;
   std::unique_ptr<OutputFile> CreateForWrite(const Path& path) override;
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;
@@ -94,8 +111,9 @@ void WriteFileAtomically(FileSystem& fs, const Path& destination,
 std::optional<std::uint64_t> TemporaryWriterOf(
     std::string_view name, std::string_view destinationName);
 
-/// Removes the files beside `destination` that TemporaryWriterOf recognises
-/// as its temporaries and `isAbandoned` accepts. Failures are ignored.
+/// Removes the regular files beside `destination` that TemporaryWriterOf
+/// recognises as its temporaries and `isAbandoned` accepts; anything else at
+/// such a name (a link, a pipe) stays. Failures are ignored.
 void RemoveTemporariesIf(
     const Path& destination,
     const std::function<bool(const Path&, std::uint64_t writer)>&

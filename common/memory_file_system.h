@@ -17,6 +17,13 @@ class MemoryFileSystem final : public FileSystem {
   using Bytes = std::vector<std::byte>;
 
   std::unique_ptr<InputFile> OpenForRead(const Path& path) override;
+  /// Memory holds no links: the same as OpenForRead.
+  std::unique_ptr<InputFile> OpenForReadNoFollow(const Path& path) override {
+    return OpenForRead(path);
+  }
+  EntryKind EntryKindOf(const Path& path) override {
+    return Exists(path) ? EntryKind::RegularFile : EntryKind::Absent;
+  }
   std::unique_ptr<OutputFile> CreateForWrite(const Path& path) override;
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;
