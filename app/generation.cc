@@ -137,7 +137,7 @@ std::optional<render::GlyphFindings> RunPipeline(
       where = {"创建文件夹", destination.parent_path()};
       std::filesystem::create_directories(destination.parent_path());
       if (!preparer) {
-        where = {"备份 " + name, destination};
+        where = {"备份 " + name, BackupPathFor(destination)};
         KeepOriginalOnce(services.fs, destination);
         where = {"写入 " + name, destination};
         resource::PatchFontsWtd(services.fs, destination, destination, image,
@@ -146,7 +146,7 @@ std::optional<render::GlyphFindings> RunPipeline(
       }
       where = {"读取 " + name, destination};
       std::unique_ptr<resource::FontPatch> patch = preparer->Take(i);
-      where = {"备份 " + name, destination};
+      where = {"备份 " + name, BackupPathFor(destination)};
       KeepOriginalOnce(services.fs, destination);
       where = {"写入 " + name, destination};
       patch->SetPixels(image);

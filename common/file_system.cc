@@ -109,6 +109,12 @@ void RemoveTemporariesIf(const Path& destination,
 
 void WriteFileAtomically(FileSystem& fs, const Path& destination,
                          const std::function<void(OutputFile&)>& write) {
+  WriteFileAtomically(fs, destination, write, destination);
+}
+
+void WriteFileAtomically(FileSystem& fs, const Path& destination,
+                         const std::function<void(OutputFile&)>& write,
+                         const Path& like) {
   fs.RemoveAbandonedTemporaries(destination);
   Path temporary;
   auto file = CreateTemporary(fs, destination, temporary);
@@ -119,7 +125,7 @@ void WriteFileAtomically(FileSystem& fs, const Path& destination,
   write(*file);
   // The game, and the player who owns it, must still be able to read the
   // file when the run was made by an administrator.
-  file->MatchOwnerAndMode(destination);
+  file->MatchOwnerAndMode(like);
   file->Flush();
   file->Close();
   file.reset();

@@ -104,6 +104,11 @@ class RealFileSystem final : public FileSystem {
 /// was.
 void WriteFileAtomically(FileSystem& fs, const Path& destination,
                          const std::function<void(OutputFile&)>& write);
+/// The same, for a new file that is to take the owner and mode of another
+/// one, `like`, rather than of the destination (a copy kept beside it).
+void WriteFileAtomically(FileSystem& fs, const Path& destination,
+                         const std::function<void(OutputFile&)>& write,
+                         const Path& like);
 
 /// Whether `name` is one that WriteFileAtomically gives the temporary files
 /// for a destination called `destinationName`; if so, the number of the

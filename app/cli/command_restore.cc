@@ -85,6 +85,11 @@ int RunRestore(const CommandContext& context, Arguments args) {
         context.err << name << ": 备份 " << backup
                     << " 不是有效的 fonts.wtd (可能已损坏), 未还原\n";
         break;
+      case RestoreOutcome::BackupNotRegular:
+        ++refused;
+        context.err << name << ": 备份 " << backup
+                    << " 不是普通文件 (可能是链接), 为安全起见未还原\n";
+        break;
     }
   }
   if (refused > 0) return kExitError;

@@ -2,6 +2,11 @@
 
 #include <sstream>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "app/cli/command.h"
 #include "app/generation.h"
 #include "app/original_backup.h"
@@ -141,6 +146,45 @@ TEST_F(OriginalBackupTest, FailedBackupStopsTheGenerationBeforeTheWrite) {
   EXPECT_EQ(Generate(1), GenerationOutcome::Failed);
   EXPECT_TRUE(test::ReadBytes(Wtd(Episode::IV)) == before);
 }
+
+// Only Karstel writes the backup's name, and only as a regular file: a link
+// planted there is neither taken for the original nor followed by restore.
+TEST_F(OriginalBackupTest, ALinkAtTheBackupNameIsNeitherTakenNorFollowed) {
+  common::Path elsewhere = dir_.path() / "elsewhere.wtd";
+  const Bytes planted = test::SmallFontsWtd(9);
+  test::WriteBytes(elsewhere, planted);
+  std::error_code error;
+  std::filesystem::create_symlink(elsewhere, Backup(Episode::IV), error);
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+  const Bytes before = test::ReadBytes(Wtd(Episode::IV));
+
+  EXPECT_EQ(Generate(1), GenerationOutcome::Failed);
+  EXPECT_TRUE(test::ReadBytes(Wtd(Episode::IV)) == before);
+  std::string err;
+  EXPECT_EQ(Restore({FolderOption(), "--variants", "IV"}, &err), kExitError);
+  EXPECT_NE(err.find("不是普通文件"), std::string::npos) << err;
+  EXPECT_TRUE(test::ReadBytes(Wtd(Episode::IV)) == before);
+  EXPECT_TRUE(std::filesystem::is_symlink(Backup(Episode::IV)));
+  EXPECT_TRUE(test::ReadBytes(elsewhere) == planted);
+}
+
+#if !defined(_WIN32)
+TEST_F(OriginalBackupTest, TheBackupKeepsOwnerGroupAndMode) {
+  const common::Path wtd = Wtd(Episode::IV);
+  ASSERT_EQ(::chmod(wtd.c_str(), 0640), 0);
+  const bool root = ::geteuid() == 0;
+  // As root (sudo on a Steam Deck), the backup stays the player's.
+  if (root) ASSERT_EQ(::chown(wtd.c_str(), 1234, 2345), 0);
+  struct stat original, backup;
+  ASSERT_EQ(::stat(wtd.c_str(), &original), 0);
+  ASSERT_TRUE(KeepOriginalOnce(fs_, wtd));
+  ASSERT_EQ(::stat(Backup(Episode::IV).c_str(), &backup), 0);
+  EXPECT_EQ(backup.st_mode & 07777, 0640u);
+  EXPECT_EQ(backup.st_uid, original.st_uid);
+  EXPECT_EQ(backup.st_gid, original.st_gid);
+  if (!root) GTEST_SKIP() << "owner change needs root; mode checked";
+}
+#endif
 
 }  // namespace
 }  // namespace app
