@@ -12,6 +12,7 @@
 
 #include "app/character_table.h"
 #include "app/game_folder.h"
+#include "app/game_folder_lock.h"
 #include "app/original_backup.h"
 #include "app/progress.h"
 #include "common/result.h"
@@ -111,6 +112,10 @@ std::optional<render::GlyphFindings> RunPipeline(
   std::vector<Episode> chosen;
   for (Episode episode : kEpisodeOrder)
     if (settings.episodes.contains(episode)) chosen.push_back(episode);
+  // No restore or other generation on this folder from the first read of a
+  // fonts.wtd to the last replace.
+  where = {"锁定游戏目录", GameFolderLockPath(settings.gameFolder)};
+  auto lock = LockGameFolder(services.fs, settings.gameFolder);
   // Files are opened only once the table has been read.
   std::optional<VariantPreparer> preparer;
   if (!services.straightforwardWriter)

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <ctime>
+#include <thread>
 
 #include "common/platform.h"
 #include "common/result.h"
@@ -193,6 +194,57 @@ bool IsAbandoned(const Path& path, std::uint64_t writer) {
 void RealFileSystem::RemoveAbandonedTemporaries(
     const Path& destination) noexcept {
   RemoveTemporariesIf(destination, IsAbandoned);
+}
+
+namespace {
+
+class PosixFileLock final : public FileLock {
+ public:
+  PosixFileLock(UniqueFd fd, Path path)
+      : fd_(std::move(fd)), path_(std::move(path)) {}
+  // Removed while still held, then unlocked by the close: a run that opened
+  // the old file meanwhile finds its name gone once it gets the lock, and
+  // starts over on a new one.
+  ~PosixFileLock() override { ::unlink(path_.c_str()); }
+
+ private:
+  UniqueFd fd_;
+  Path path_;
+};
+
+constexpr std::chrono::milliseconds kLockPoll{50};
+
+}  // namespace
+
+std::unique_ptr<FileLock> RealFileSystem::LockExclusive(
+    const Path& path, std::chrono::milliseconds wait) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    // Read access is enough for flock, and lets another user take over a
+    // file that a killed run of an administrator left behind.
+    int fd;
+    do {
+      fd = ::open(path.c_str(),
+                  O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                  0644);
+    } while (fd < 0 && errno == EINTR);
+    THROW_HR_IF(kNotRegularFile, fd < 0 && errno == ELOOP);
+    THROW_LAST_ERROR_IF(fd < 0);
+    UniqueFd owner(fd);
+    struct stat held;
+    THROW_LAST_ERROR_IF(::fstat(fd, &held) != 0);
+    THROW_HR_IF(kNotRegularFile, !S_ISREG(held.st_mode));
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      struct stat named;
+      if (::stat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+          named.st_ino == held.st_ino)
+        return std::make_unique<PosixFileLock>(std::move(owner), path);
+      continue;  // the holder before us removed it
+    }
+    THROW_LAST_ERROR_IF(errno != EWOULDBLOCK && errno != EINTR);
+    if (std::chrono::steady_clock::now() >= deadline) return nullptr;
+    std::this_thread::sleep_for(kLockPoll);
+  }
 }
 
 }  // namespace common

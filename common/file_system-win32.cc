@@ -1,6 +1,8 @@
 #include "common/file_system.h"
 
 #include <windows.h>
+
+#include <thread>
 // windows.h names ReplaceFileW "ReplaceFile"; the member keeps its own name.
 #undef ReplaceFile
 
@@ -157,6 +159,54 @@ void RealFileSystem::RemoveAbandonedTemporaries(
   RemoveTemporariesIf(destination, [](const Path&, std::uint64_t writer) {
     return !platform::IsProcessRunning(writer);
   });
+}
+
+namespace {
+
+// Sharing nothing, the handle is the lock; closing it removes the file.
+class Win32FileLock final : public FileLock {
+ public:
+  explicit Win32FileLock(UniqueFileHandle h) : h_(std::move(h)) {}
+
+ private:
+  UniqueFileHandle h_;
+};
+
+constexpr std::chrono::milliseconds kLockPoll{50};
+
+}  // namespace
+
+std::unique_ptr<FileLock> RealFileSystem::LockExclusive(
+    const Path& path, std::chrono::milliseconds wait) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    // A link at the name is opened, and removed, as itself.
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | DELETE, 0, nullptr,
+                             OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE |
+                                 FILE_FLAG_OPEN_REPARSE_POINT,
+                             nullptr);
+    if (h != INVALID_HANDLE_VALUE && h != nullptr) {
+      UniqueFileHandle owner(h);
+      BY_HANDLE_FILE_INFORMATION info;
+      THROW_LAST_ERROR_IF(!::GetFileInformationByHandle(h, &info));
+      THROW_HR_IF(kNotRegularFile,
+                  ::GetFileType(h) != FILE_TYPE_DISK ||
+                      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT |
+                                                FILE_ATTRIBUTE_DIRECTORY)));
+      return std::make_unique<Win32FileLock>(std::move(owner));
+    }
+    // Held: the open shares nothing. Access denied is also what a file
+    // whose last holder is closing it gives, for a moment.
+    DWORD error = ::GetLastError();
+    THROW_HR_IF(HresultFromWin32(error), error != ERROR_SHARING_VIOLATION &&
+                                             error != ERROR_ACCESS_DENIED);
+    if (std::chrono::steady_clock::now() >= deadline) {
+      THROW_HR_IF(HresultFromWin32(error), error == ERROR_ACCESS_DENIED);
+      return nullptr;
+    }
+    std::this_thread::sleep_for(kLockPoll);
+  }
 }
 
 }  // namespace common

@@ -4,6 +4,7 @@
 // thrown as the HRESULT of the matching Win32 error on every platform.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -46,6 +47,12 @@ class OutputFile {
   virtual void Close() = 0;
 };
 
+/// An exclusive lock that lasts until it is destroyed.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
 /// What a name in a folder holds, the name itself looked at: a link is not
 /// followed.
 enum class EntryKind { Absent, RegularFile, Other };
@@ -75,6 +82,14 @@ class FileSystem {
   virtual void ReplaceFile(const Path& from, const Path& to) = 0;
   /// Removes a file if it exists; failures are ignored (cleanup only).
   virtual void RemoveFile(const Path& path) noexcept = 0;
+  /// Takes the exclusive lock of the file `path`, creating it, and waits up
+  /// to `wait` while another holder has it: another process, or another
+  /// lock taken here. Returns null when it is still held after the wait.
+  /// The file is removed when the lock is released. Throws kNotRegularFile
+  /// when the name holds a link (never followed) or anything but a regular
+  /// file, and the operating-system error when the file cannot be made.
+  virtual std::unique_ptr<FileLock> LockExclusive(
+      const Path& path, std::chrono::milliseconds wait) = 0;
   /// Removes the temporary files that WriteFileAtomically left beside
   /// `destination` in runs that were killed: only those whose writing
   /// process is gone, never one that a live run is still writing.
@@ -91,6 +106,8 @@ class RealFileSystem final : public FileSystem {
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;
   void RemoveAbandonedTemporaries(const Path& destination) noexcept override;
+  std::unique_ptr<FileLock> LockExclusive(
+      const Path& path, std::chrono::milliseconds wait) override;
 };
 
 /// Writes `destination` without ever leaving it damaged: `write` fills a

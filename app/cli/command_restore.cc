@@ -5,6 +5,7 @@
 #include "app/discovery/registry.h"
 #include "app/episode.h"
 #include "app/game_folder.h"
+#include "app/game_folder_lock.h"
 #include "app/original_backup.h"
 #include "common/text.h"
 
@@ -59,6 +60,14 @@ int RunRestore(const CommandContext& context, Arguments args) {
     return ReportFailure(context, "无法检查游戏目录");
   }
 
+  // A generation on this folder must not lose its backup half-way.
+  std::unique_ptr<common::FileLock> lock;
+  try {
+    lock = LockGameFolder(context.fs, gameFolder);
+  } catch (...) {
+    return ReportFailure(context,
+                         "无法锁定游戏目录 " + common::PathToUtf8(gameFolder));
+  }
   int restored = 0, refused = 0;
   for (Episode episode : kEpisodeOrder) {
     if (!episodes->contains(episode)) continue;

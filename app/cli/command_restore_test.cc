@@ -8,6 +8,7 @@
 #endif
 
 #include "app/cli/command.h"
+#include "app/game_folder_lock.h"
 #include "app/generation.h"
 #include "app/original_backup.h"
 #include "app/test_util.h"
@@ -20,7 +21,10 @@ using test::Bytes;
 
 class OriginalBackupTest : public ::testing::Test {
  protected:
-  OriginalBackupTest() { test::MakeGameFolder(dir_.path()); }
+  OriginalBackupTest() {
+    test::MakeGameFolder(dir_.path());
+    files_.lockWait = std::chrono::milliseconds(0);
+  }
 
   common::Path Wtd(Episode episode) const {
     return AppendPath(dir_.path(), FontsWtdPath(episode));
@@ -35,7 +39,7 @@ class OriginalBackupTest : public ::testing::Test {
     settings.gameFolder = dir_.path();
     settings.episodes = {Episode::IV, Episode::TBoGT, Episode::TLAD};
     GenerationServices services{
-        fs_, messages_,
+        files_, messages_,
         [seed](const render::GlyphFonts&, render::RenderEngine, bool,
                std::u16string_view) { return test::PatternAtlas(seed); }};
     services.straightforwardWriter = straightforward;
@@ -43,7 +47,7 @@ class OriginalBackupTest : public ::testing::Test {
   }
   int Restore(std::vector<std::string> args, std::string* err = nullptr) {
     std::ostringstream out, errors;
-    CommandContext context{fs_, out, errors};
+    CommandContext context{files_, out, errors};
     int code = RunRestore(context, args);
     if (err) *err = errors.str();
     return code;
@@ -54,6 +58,7 @@ class OriginalBackupTest : public ::testing::Test {
 
   testutil::TempDir dir_;
   common::RealFileSystem fs_;
+  test::RecordingFileSystem files_{fs_};
   RecordingMessageSink messages_;
 };
 
@@ -145,6 +150,31 @@ TEST_F(OriginalBackupTest, FailedBackupStopsTheGenerationBeforeTheWrite) {
   std::filesystem::create_directory(Backup(Episode::IV));
   EXPECT_EQ(Generate(1), GenerationOutcome::Failed);
   EXPECT_TRUE(test::ReadBytes(Wtd(Episode::IV)) == before);
+}
+
+// A restore that comes while a generation is writing is refused: it must
+// not put the original back and remove the backup between the generation's
+// backup check and its replace, which would lose the original.
+TEST_F(OriginalBackupTest, RestoreDuringAGenerationIsRefused) {
+  const Bytes original = test::ReadBytes(Wtd(Episode::IV));
+  ASSERT_EQ(Generate(1), GenerationOutcome::Generated);
+  const std::string temporary =
+      "create " + Wtd(Episode::IV).generic_string() + ".karstel-";
+  bool steppedIn = false;
+  int restore = -1;
+  std::string err;
+  files_.onRecord = [&](const std::string& line) {
+    if (!line.starts_with(temporary) || steppedIn) return;
+    steppedIn = true;
+    restore = Restore({FolderOption()}, &err);
+  };
+  EXPECT_EQ(Generate(2), GenerationOutcome::Generated);
+  EXPECT_EQ(restore, kExitError);
+  EXPECT_NE(err.find("另一个 Karstel"), std::string::npos) << err;
+  EXPECT_TRUE(test::ReadBytes(Backup(Episode::IV)) == original);
+  EXPECT_TRUE(test::FontChsPixels(test::ReadBytes(Wtd(Episode::IV))) ==
+              test::ImageBytes(test::PatternAtlas(2)));
+  EXPECT_FALSE(std::filesystem::exists(GameFolderLockPath(dir_.path())));
 }
 
 // Only Karstel writes the backup's name, and only as a regular file: a link
