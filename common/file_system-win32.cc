@@ -1,10 +1,10 @@
 #include "common/file_system.h"
 
 #include <windows.h>
-
-#include <thread>
 // windows.h names ReplaceFileW "ReplaceFile"; the member keeps its own name.
 #undef ReplaceFile
+
+#include <thread>
 
 #include "common/platform.h"
 #include "common/result.h"
@@ -77,44 +77,76 @@ UniqueFileHandle OpenOrThrow(const Path& path, DWORD access, DWORD disposition,
   return UniqueFileHandle(h);
 }
 
+// A link: a symbolic link, a junction or another reparse point that names
+// another file. Other reparse points hold a file's data behind a file
+// system filter (compressed, deduplicated, kept in the cloud) and are read
+// like any file.
+bool IsLink(DWORD attributes, DWORD reparseTag) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+         IsReparseTagNameSurrogate(reparseTag);
+}
+
 // Only a file on a disk is read: a pipe or a console named like a file
 // could keep a read waiting for ever. A folder cannot be opened this way at
 // all (access denied).
-std::unique_ptr<InputFile> OpenRegularForRead(const Path& path, DWORD flags) {
+UniqueFileHandle OpenDiskFile(const Path& path, DWORD flags) {
   UniqueFileHandle h = OpenOrThrow(path, GENERIC_READ, OPEN_EXISTING, flags);
   THROW_HR_IF(kNotRegularFile, ::GetFileType(h.get()) != FILE_TYPE_DISK);
+  return h;
+}
+
+struct FileIdentity {
+  DWORD volume, high, low;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity IdentityOf(HANDLE h) {
   BY_HANDLE_FILE_INFORMATION info;
-  THROW_LAST_ERROR_IF(!::GetFileInformationByHandle(h.get(), &info));
-  // With FILE_FLAG_OPEN_REPARSE_POINT, a link is opened as itself.
-  THROW_HR_IF(kNotRegularFile,
-              info.dwFileAttributes &
-                  (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
-  return std::make_unique<Win32InputFile>(std::move(h));
+  THROW_LAST_ERROR_IF(!::GetFileInformationByHandle(h, &info));
+  return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
 }
 
 }  // namespace
 
 std::unique_ptr<InputFile> RealFileSystem::OpenForRead(const Path& path) {
-  return OpenRegularForRead(path, FILE_ATTRIBUTE_NORMAL);
+  return std::make_unique<Win32InputFile>(
+      OpenDiskFile(path, FILE_ATTRIBUTE_NORMAL));
 }
 
 std::unique_ptr<InputFile> RealFileSystem::OpenForReadNoFollow(
     const Path& path) {
-  return OpenRegularForRead(
-      path, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
+  // Opened as itself, a link shows what it is.
+  UniqueFileHandle h =
+      OpenDiskFile(path, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
+  FILE_ATTRIBUTE_TAG_INFO tag;
+  THROW_LAST_ERROR_IF(!::GetFileInformationByHandleEx(
+      h.get(), FileAttributeTagInfo, &tag, sizeof tag));
+  THROW_HR_IF(kNotRegularFile,
+              (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+                  IsLink(tag.FileAttributes, tag.ReparseTag));
+  if (!(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return std::make_unique<Win32InputFile>(std::move(h));
+  // Data behind a filter is read through it: opened again the usual way,
+  // and only if that is still the same file.
+  UniqueFileHandle data = OpenDiskFile(path, FILE_ATTRIBUTE_NORMAL);
+  THROW_HR_IF(kNotRegularFile, IdentityOf(data.get()) != IdentityOf(h.get()));
+  return std::make_unique<Win32InputFile>(std::move(data));
 }
 
 EntryKind RealFileSystem::EntryKindOf(const Path& path) {
-  // The attributes of a link are its own, not its target's.
-  DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
+  // The entry of a link describes the link, not its target.
+  WIN32_FIND_DATAW entry;
+  HANDLE find = ::FindFirstFileW(path.c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) {
     DWORD error = ::GetLastError();
-    THROW_LAST_ERROR_IF(error != ERROR_FILE_NOT_FOUND &&
-                        error != ERROR_PATH_NOT_FOUND);
+    THROW_HR_IF(HresultFromWin32(error),
+                error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND);
     return EntryKind::Absent;
   }
-  return attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY |
-                       FILE_ATTRIBUTE_DEVICE)
+  ::FindClose(find);
+  return (entry.dwFileAttributes &
+          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) ||
+                 IsLink(entry.dwFileAttributes, entry.dwReserved0)
              ? EntryKind::Other
              : EntryKind::RegularFile;
 }
@@ -188,12 +220,13 @@ std::unique_ptr<FileLock> RealFileSystem::LockExclusive(
                              nullptr);
     if (h != INVALID_HANDLE_VALUE && h != nullptr) {
       UniqueFileHandle owner(h);
-      BY_HANDLE_FILE_INFORMATION info;
-      THROW_LAST_ERROR_IF(!::GetFileInformationByHandle(h, &info));
+      FILE_ATTRIBUTE_TAG_INFO tag;
+      THROW_LAST_ERROR_IF(!::GetFileInformationByHandleEx(
+          h, FileAttributeTagInfo, &tag, sizeof tag));
       THROW_HR_IF(kNotRegularFile,
                   ::GetFileType(h) != FILE_TYPE_DISK ||
-                      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT |
-                                                FILE_ATTRIBUTE_DIRECTORY)));
+                      (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+                      IsLink(tag.FileAttributes, tag.ReparseTag));
       return std::make_unique<Win32FileLock>(std::move(owner));
     }
     // Held: the open shares nothing. Access denied is also what a file
