@@ -204,7 +204,9 @@ TEST_F(OriginalBackupTest, TheBackupKeepsOwnerGroupAndMode) {
   ASSERT_EQ(::chmod(wtd.c_str(), 0640), 0);
   const bool root = ::geteuid() == 0;
   // As root (sudo on a Steam Deck), the backup stays the player's.
-  if (root) ASSERT_EQ(::chown(wtd.c_str(), 1234, 2345), 0);
+  if (root) {
+    ASSERT_EQ(::chown(wtd.c_str(), 1234, 2345), 0);
+  }
   struct stat original, backup;
   ASSERT_EQ(::stat(wtd.c_str(), &original), 0);
   ASSERT_TRUE(KeepOriginalOnce(fs_, wtd));
