@@ -13,6 +13,7 @@
 
 #include "app/character_table.h"
 #include "app/game_folder.h"
+#include "app/game_folder_lock.h"
 #include "app/original_backup.h"
 #include "app/progress.h"
 #include "common/result.h"
@@ -113,6 +114,10 @@ std::optional<render::GlyphFindings> RunPipeline(
   std::vector<Episode> chosen;
   for (Episode episode : kEpisodeOrder)
     if (settings.episodes.contains(episode)) chosen.push_back(episode);
+  // No restore or other generation on this folder from the first read of a
+  // fonts.wtd to the last replace.
+  where = {"锁定游戏目录", GameFolderLockPath(settings.gameFolder)};
+  auto lock = LockGameFolder(services.fs, settings.gameFolder);
   // Files are opened only once the table has been read.
   std::optional<VariantPreparer> preparer;
   if (!services.straightforwardWriter)
@@ -139,7 +144,7 @@ std::optional<render::GlyphFindings> RunPipeline(
       where = {"创建文件夹", destination.parent_path()};
       std::filesystem::create_directories(destination.parent_path());
       if (!preparer) {
-        where = {"备份 " + name, destination};
+        where = {"备份 " + name, BackupPathFor(destination)};
         KeepOriginalOnce(services.fs, destination);
         where = {"写入 " + name, destination};
         resource::PatchFontsWtd(services.fs, destination, destination, image,
@@ -148,7 +153,7 @@ std::optional<render::GlyphFindings> RunPipeline(
       }
       where = {"读取 " + name, destination};
       std::unique_ptr<resource::FontPatch> patch = preparer->Take(i);
-      where = {"备份 " + name, destination};
+      where = {"备份 " + name, BackupPathFor(destination)};
       KeepOriginalOnce(services.fs, destination);
       where = {"写入 " + name, destination};
       patch->SetPixels(image);

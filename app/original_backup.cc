@@ -2,22 +2,24 @@
 
 #include <vector>
 
-#include "app/game_folder.h"
 #include "common/result.h"
 #include "resource/resource_file.h"
 
 namespace app {
 namespace {
 
-// Copies in fixed chunks: the file is not needed in memory as a whole.
-void CopyFile(common::FileSystem& fs, const common::Path& from,
-              const common::Path& to) {
-  auto source = fs.OpenForRead(from);
-  common::WriteFileAtomically(fs, to, [&](common::OutputFile& out) {
-    std::vector<std::byte> chunk(1 << 20);
-    while (std::size_t got = source->Read(chunk))
-      common::WriteExactly(out, std::span(chunk).first(got));
-  });
+// Copies in fixed chunks: the file is not needed in memory as a whole. The
+// copy takes the owner, group and mode of `like`.
+void CopyFile(common::FileSystem& fs, common::InputFile& source,
+              const common::Path& to, const common::Path& like) {
+  common::WriteFileAtomically(
+      fs, to,
+      [&](common::OutputFile& out) {
+        std::vector<std::byte> chunk(1 << 20);
+        while (std::size_t got = source.Read(chunk))
+          common::WriteExactly(out, std::span(chunk).first(got));
+      },
+      like);
 }
 
 }  // namespace
@@ -30,19 +32,39 @@ common::Path BackupPathFor(const common::Path& wtd) {
 
 bool KeepOriginalOnce(common::FileSystem& fs, const common::Path& wtd) {
   common::Path backup = BackupPathFor(wtd);
-  if (IsRegularFile(backup)) return false;
-  CopyFile(fs, wtd, backup);
+  switch (fs.EntryKindOf(backup)) {
+    case common::EntryKind::RegularFile:
+      return false;
+    case common::EntryKind::Other:
+      // Only this program writes that name, and only as a regular file: a
+      // link there was planted, and would either pass for the original or
+      // send `restore` to its target.
+      THROW_HR(common::kNotRegularFile);
+    case common::EntryKind::Absent:
+      break;
+  }
+  auto source = fs.OpenForRead(wtd);
+  // The backup is as private as the original: the player's, with its mode,
+  // even when an administrator runs the generation.
+  CopyFile(fs, *source, backup, wtd);
   return true;
 }
 
 RestoreOutcome RestoreOriginal(common::FileSystem& fs,
                                const common::Path& wtd) {
   common::Path backup = BackupPathFor(wtd);
-  if (!IsRegularFile(backup)) return RestoreOutcome::NoBackup;
+  switch (fs.EntryKindOf(backup)) {
+    case common::EntryKind::Absent:
+      return RestoreOutcome::NoBackup;
+    case common::EntryKind::Other:
+      return RestoreOutcome::BackupNotRegular;
+    case common::EntryKind::RegularFile:
+      break;
+  }
   {
     // A backup that cannot be opened is a failure of the disk and is
     // thrown; one whose content does not load is refused.
-    auto file = fs.OpenForRead(backup);
+    auto file = fs.OpenForReadNoFollow(backup);
     try {
       resource::LoadResource(*file);
     } catch (const common::ResultException&) {
@@ -50,7 +72,11 @@ RestoreOutcome RestoreOriginal(common::FileSystem& fs,
       return RestoreOutcome::DamagedBackup;
     }
   }
-  CopyFile(fs, backup, wtd);
+  auto source = fs.OpenForReadNoFollow(backup);
+  // A fonts.wtd the player removed comes back as private as its backup.
+  const bool wtdGone = fs.EntryKindOf(wtd) == common::EntryKind::Absent;
+  CopyFile(fs, *source, wtd, wtdGone ? backup : wtd);
+  source.reset();
   fs.RemoveFile(backup);
   return RestoreOutcome::Restored;
 }

@@ -9,23 +9,30 @@ namespace app {
 /// The backup beside `wtd`: "fonts.wtd.karstel-backup".
 common::Path BackupPathFor(const common::Path& wtd);
 
-/// Copies `wtd` to its backup, written atomically, unless a backup already
-/// exists: it then holds the file from before the first generation, which
-/// later runs must not replace with their own output. Returns whether a
-/// backup was written. Throws when `wtd` cannot be read or the backup
-/// cannot be written; `wtd` itself is never changed.
+/// Copies `wtd` to its backup, written atomically with the owner, group and
+/// mode of `wtd`, unless a backup already exists: it then holds the file
+/// from before the first generation, which later runs must not replace with
+/// their own output. Returns whether a backup was written. Throws
+/// kNotRegularFile when the backup's name holds a link, a folder or anything
+/// else but a regular file (which is left alone), and the failure when `wtd`
+/// cannot be read or the backup cannot be written; `wtd` itself is never
+/// changed.
 bool KeepOriginalOnce(common::FileSystem& fs, const common::Path& wtd);
 
 enum class RestoreOutcome {
   Restored,       ///< the backup replaced `wtd` and was removed
   NoBackup,       ///< nothing to restore; nothing changed
   DamagedBackup,  ///< the backup is no loadable resource; nothing changed
+  /// The backup's name holds a link, a folder or another special entry,
+  /// which is neither followed nor removed; nothing changed.
+  BackupNotRegular,
 };
 
 /// Puts the backup of `wtd` in its place, atomically, then removes the
-/// backup. A backup that does not load as a resource file is left alone, as
-/// is `wtd`. Throws when a file cannot be read or written; `wtd` then keeps
-/// its previous bytes and the backup stays.
+/// backup. A backup that does not load as a resource file, or that is no
+/// regular file (a link is not followed), is left alone, as is `wtd`. Throws
+/// when a file cannot be read or written; `wtd` then keeps its previous bytes
+/// and the backup stays.
 RestoreOutcome RestoreOriginal(common::FileSystem& fs, const common::Path& wtd);
 
 }  // namespace app

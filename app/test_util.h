@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -114,6 +117,14 @@ class RecordingFileSystem final : public common::FileSystem {
     Record("read " + path.generic_string());
     return inner_.OpenForRead(path);
   }
+  std::unique_ptr<common::InputFile> OpenForReadNoFollow(
+      const common::Path& path) override {
+    Record("read " + path.generic_string());
+    return inner_.OpenForReadNoFollow(path);
+  }
+  common::EntryKind EntryKindOf(const common::Path& path) override {
+    return inner_.EntryKindOf(path);
+  }
   std::unique_ptr<common::OutputFile> CreateForWrite(
       const common::Path& path) override {
     Record("create " + path.generic_string());
@@ -130,6 +141,11 @@ class RecordingFileSystem final : public common::FileSystem {
   void RemoveAbandonedTemporaries(const common::Path& path) noexcept override {
     inner_.RemoveAbandonedTemporaries(path);
   }
+  std::unique_ptr<common::FileLock> LockExclusive(
+      const common::Path& path, std::chrono::milliseconds wait) override {
+    Record("lock " + path.generic_string());
+    return inner_.LockExclusive(path, std::min(wait, lockWait));
+  }
   /// The log lines that start with `operation` ("read ", "create ", ...).
   std::vector<std::string> Lines(std::string_view operation) const {
     std::lock_guard lock(mutex_);
@@ -139,12 +155,20 @@ class RecordingFileSystem final : public common::FileSystem {
     return lines;
   }
   std::vector<std::string> log;
+  /// The longest a lock is waited for, whatever the caller asks.
+  std::chrono::milliseconds lockWait = std::chrono::milliseconds::max();
+  /// Hears each line as it is noted, before the call is passed on: a test
+  /// can step in at a chosen moment. Called on the thread that made it.
+  std::function<void(const std::string&)> onRecord;
 
  private:
   // The generation reads the next variant's file while it writes this one.
   void Record(std::string line) {
-    std::lock_guard lock(mutex_);
-    log.push_back(std::move(line));
+    {
+      std::lock_guard lock(mutex_);
+      log.push_back(line);
+    }
+    if (onRecord) onRecord(line);
   }
   mutable std::mutex mutex_;
   common::FileSystem& inner_;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <ctime>
+#include <thread>
 
 #include "common/platform.h"
 #include "common/result.h"
@@ -102,13 +103,48 @@ UniqueFd OpenOrThrow(const Path& path, int flags) {
 
 }  // namespace
 
-std::unique_ptr<InputFile> RealFileSystem::OpenForRead(const Path& path) {
-  UniqueFd fd = OpenOrThrow(path, O_RDONLY);
-  // Windows refuses to open a folder as a file; do the same here.
+namespace {
+
+// Opening a pipe for reading waits for a writer, which may never come: the
+// open does not wait, and only a regular file is read.
+std::unique_ptr<InputFile> OpenRegularForRead(const Path& path, int flags) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags);
+  } while (fd < 0 && errno == EINTR);
+  // O_NOFOLLOW fails with ELOOP on a link at the name.
+  THROW_HR_IF(kNotRegularFile,
+              fd < 0 && errno == ELOOP && (flags & O_NOFOLLOW));
+  THROW_LAST_ERROR_IF(fd < 0);
+  UniqueFd owner(fd);
   struct stat st;
-  THROW_LAST_ERROR_IF(::fstat(fd.get(), &st) != 0);
+  THROW_LAST_ERROR_IF(::fstat(fd, &st) != 0);
+  // Windows refuses to open a folder as a file; do the same here.
   THROW_HR_IF(HresultFromWin32(kErrorAccessDenied), S_ISDIR(st.st_mode));
-  return std::make_unique<PosixInputFile>(std::move(fd));
+  THROW_HR_IF(kNotRegularFile, !S_ISREG(st.st_mode));
+  // Reads of a regular file never wait anyway; clear the flag all the same.
+  THROW_LAST_ERROR_IF(::fcntl(fd, F_SETFL, 0) != 0);
+  return std::make_unique<PosixInputFile>(std::move(owner));
+}
+
+}  // namespace
+
+std::unique_ptr<InputFile> RealFileSystem::OpenForRead(const Path& path) {
+  return OpenRegularForRead(path, 0);
+}
+
+std::unique_ptr<InputFile> RealFileSystem::OpenForReadNoFollow(
+    const Path& path) {
+  return OpenRegularForRead(path, O_NOFOLLOW);
+}
+
+EntryKind RealFileSystem::EntryKindOf(const Path& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) {
+    THROW_LAST_ERROR_IF(errno != ENOENT && errno != ENOTDIR);
+    return EntryKind::Absent;
+  }
+  return S_ISREG(st.st_mode) ? EntryKind::RegularFile : EntryKind::Other;
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::CreateForWrite(const Path& path) {
@@ -140,7 +176,9 @@ constexpr std::uint64_t kLargestProcessId = 1u << 22;
 constexpr time_t kLegacyQuietSeconds = 600;
 
 bool IsAbandoned(const Path& path, std::uint64_t writer) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  // A pipe at the name would make the open wait for a writer.
+  UniqueFd fd(
+      ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!fd) return false;
   struct stat st;
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -156,6 +194,57 @@ bool IsAbandoned(const Path& path, std::uint64_t writer) {
 void RealFileSystem::RemoveAbandonedTemporaries(
     const Path& destination) noexcept {
   RemoveTemporariesIf(destination, IsAbandoned);
+}
+
+namespace {
+
+class PosixFileLock final : public FileLock {
+ public:
+  PosixFileLock(UniqueFd fd, Path path)
+      : fd_(std::move(fd)), path_(std::move(path)) {}
+  // Removed while still held, then unlocked by the close: a run that opened
+  // the old file meanwhile finds its name gone once it gets the lock, and
+  // starts over on a new one.
+  ~PosixFileLock() override { ::unlink(path_.c_str()); }
+
+ private:
+  UniqueFd fd_;
+  Path path_;
+};
+
+constexpr std::chrono::milliseconds kLockPoll{50};
+
+}  // namespace
+
+std::unique_ptr<FileLock> RealFileSystem::LockExclusive(
+    const Path& path, std::chrono::milliseconds wait) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    // Read access is enough for flock, and lets another user take over a
+    // file that a killed run of an administrator left behind.
+    int fd;
+    do {
+      fd = ::open(path.c_str(),
+                  O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                  0644);
+    } while (fd < 0 && errno == EINTR);
+    THROW_HR_IF(kNotRegularFile, fd < 0 && errno == ELOOP);
+    THROW_LAST_ERROR_IF(fd < 0);
+    UniqueFd owner(fd);
+    struct stat held;
+    THROW_LAST_ERROR_IF(::fstat(fd, &held) != 0);
+    THROW_HR_IF(kNotRegularFile, !S_ISREG(held.st_mode));
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      struct stat named;
+      if (::stat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+          named.st_ino == held.st_ino)
+        return std::make_unique<PosixFileLock>(std::move(owner), path);
+      continue;  // the holder before us removed it
+    }
+    THROW_LAST_ERROR_IF(errno != EWOULDBLOCK && errno != EINTR);
+    if (std::chrono::steady_clock::now() >= deadline) return nullptr;
+    std::this_thread::sleep_for(kLockPoll);
+  }
 }
 
 }  // namespace common

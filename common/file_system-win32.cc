@@ -4,6 +4,8 @@
 // windows.h names ReplaceFileW "ReplaceFile"; the member keeps its own name.
 #undef ReplaceFile
 
+#include <thread>
+
 #include "common/platform.h"
 #include "common/result.h"
 #include "common/scope_exit.h"
@@ -67,19 +69,86 @@ class Win32OutputFile final : public OutputFile {
   UniqueFileHandle h_;
 };
 
-UniqueFileHandle OpenOrThrow(const Path& path, DWORD access,
-                             DWORD disposition) {
+UniqueFileHandle OpenOrThrow(const Path& path, DWORD access, DWORD disposition,
+                             DWORD flags = FILE_ATTRIBUTE_NORMAL) {
   HANDLE h = ::CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr,
-                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                           disposition, flags, nullptr);
   THROW_LAST_ERROR_IF(h == INVALID_HANDLE_VALUE || h == nullptr);
   return UniqueFileHandle(h);
+}
+
+// A link: a symbolic link, a junction or another reparse point that names
+// another file. Other reparse points hold a file's data behind a file
+// system filter (compressed, deduplicated, kept in the cloud) and are read
+// like any file.
+bool IsLink(DWORD attributes, DWORD reparseTag) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+         IsReparseTagNameSurrogate(reparseTag);
+}
+
+// Only a file on a disk is read: a pipe or a console named like a file
+// could keep a read waiting for ever. A folder cannot be opened this way at
+// all (access denied).
+UniqueFileHandle OpenDiskFile(const Path& path, DWORD flags) {
+  UniqueFileHandle h = OpenOrThrow(path, GENERIC_READ, OPEN_EXISTING, flags);
+  THROW_HR_IF(kNotRegularFile, ::GetFileType(h.get()) != FILE_TYPE_DISK);
+  return h;
+}
+
+struct FileIdentity {
+  DWORD volume, high, low;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity IdentityOf(HANDLE h) {
+  BY_HANDLE_FILE_INFORMATION info;
+  THROW_LAST_ERROR_IF(!::GetFileInformationByHandle(h, &info));
+  return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
 }
 
 }  // namespace
 
 std::unique_ptr<InputFile> RealFileSystem::OpenForRead(const Path& path) {
   return std::make_unique<Win32InputFile>(
-      OpenOrThrow(path, GENERIC_READ, OPEN_EXISTING));
+      OpenDiskFile(path, FILE_ATTRIBUTE_NORMAL));
+}
+
+std::unique_ptr<InputFile> RealFileSystem::OpenForReadNoFollow(
+    const Path& path) {
+  // Opened as itself, a link shows what it is.
+  UniqueFileHandle h =
+      OpenDiskFile(path, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT);
+  FILE_ATTRIBUTE_TAG_INFO tag;
+  THROW_LAST_ERROR_IF(!::GetFileInformationByHandleEx(
+      h.get(), FileAttributeTagInfo, &tag, sizeof tag));
+  THROW_HR_IF(kNotRegularFile,
+              (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+                  IsLink(tag.FileAttributes, tag.ReparseTag));
+  if (!(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return std::make_unique<Win32InputFile>(std::move(h));
+  // Data behind a filter is read through it: opened again the usual way,
+  // and only if that is still the same file.
+  UniqueFileHandle data = OpenDiskFile(path, FILE_ATTRIBUTE_NORMAL);
+  THROW_HR_IF(kNotRegularFile, IdentityOf(data.get()) != IdentityOf(h.get()));
+  return std::make_unique<Win32InputFile>(std::move(data));
+}
+
+EntryKind RealFileSystem::EntryKindOf(const Path& path) {
+  // The entry of a link describes the link, not its target.
+  WIN32_FIND_DATAW entry;
+  HANDLE find = ::FindFirstFileW(path.c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) {
+    DWORD error = ::GetLastError();
+    THROW_HR_IF(HresultFromWin32(error),
+                error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND);
+    return EntryKind::Absent;
+  }
+  ::FindClose(find);
+  return (entry.dwFileAttributes &
+          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) ||
+                 IsLink(entry.dwFileAttributes, entry.dwReserved0)
+             ? EntryKind::Other
+             : EntryKind::RegularFile;
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::CreateForWrite(const Path& path) {
@@ -122,6 +191,55 @@ void RealFileSystem::RemoveAbandonedTemporaries(
   RemoveTemporariesIf(destination, [](const Path&, std::uint64_t writer) {
     return !platform::IsProcessRunning(writer);
   });
+}
+
+namespace {
+
+// Sharing nothing, the handle is the lock; closing it removes the file.
+class Win32FileLock final : public FileLock {
+ public:
+  explicit Win32FileLock(UniqueFileHandle h) : h_(std::move(h)) {}
+
+ private:
+  UniqueFileHandle h_;
+};
+
+constexpr std::chrono::milliseconds kLockPoll{50};
+
+}  // namespace
+
+std::unique_ptr<FileLock> RealFileSystem::LockExclusive(
+    const Path& path, std::chrono::milliseconds wait) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    // A link at the name is opened, and removed, as itself.
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | DELETE, 0, nullptr,
+                             OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE |
+                                 FILE_FLAG_OPEN_REPARSE_POINT,
+                             nullptr);
+    if (h != INVALID_HANDLE_VALUE && h != nullptr) {
+      UniqueFileHandle owner(h);
+      FILE_ATTRIBUTE_TAG_INFO tag;
+      THROW_LAST_ERROR_IF(!::GetFileInformationByHandleEx(
+          h, FileAttributeTagInfo, &tag, sizeof tag));
+      THROW_HR_IF(kNotRegularFile,
+                  ::GetFileType(h) != FILE_TYPE_DISK ||
+                      (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+                      IsLink(tag.FileAttributes, tag.ReparseTag));
+      return std::make_unique<Win32FileLock>(std::move(owner));
+    }
+    // Held: the open shares nothing. Access denied is also what a file
+    // whose last holder is closing it gives, for a moment.
+    DWORD error = ::GetLastError();
+    THROW_HR_IF(HresultFromWin32(error), error != ERROR_SHARING_VIOLATION &&
+                                             error != ERROR_ACCESS_DENIED);
+    if (std::chrono::steady_clock::now() >= deadline) {
+      THROW_HR_IF(HresultFromWin32(error), error == ERROR_ACCESS_DENIED);
+      return nullptr;
+    }
+    std::this_thread::sleep_for(kLockPoll);
+  }
 }
 
 }  // namespace common

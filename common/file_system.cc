@@ -91,7 +91,13 @@ void RemoveTemporariesIf(const Path& destination,
          it.increment(error)) {
       std::optional<std::uint64_t> writer =
           TemporaryWriterOf(utf8(it->path()), destinationName);
-      if (writer && isAbandoned(it->path(), *writer)) {
+      // Only what a run can have left: a regular file, never a link or a
+      // pipe planted at such a name.
+      std::error_code unknown;
+      if (writer &&
+          it->symlink_status(unknown).type() ==
+              std::filesystem::file_type::regular &&
+          isAbandoned(it->path(), *writer)) {
         std::error_code ignored;
         std::filesystem::remove(it->path(), ignored);
       }
@@ -103,6 +109,12 @@ void RemoveTemporariesIf(const Path& destination,
 
 void WriteFileAtomically(FileSystem& fs, const Path& destination,
                          const std::function<void(OutputFile&)>& write) {
+  WriteFileAtomically(fs, destination, write, destination);
+}
+
+void WriteFileAtomically(FileSystem& fs, const Path& destination,
+                         const std::function<void(OutputFile&)>& write,
+                         const Path& like) {
   fs.RemoveAbandonedTemporaries(destination);
   Path temporary;
   auto file = CreateTemporary(fs, destination, temporary);
@@ -113,7 +125,7 @@ void WriteFileAtomically(FileSystem& fs, const Path& destination,
   write(*file);
   // The game, and the player who owns it, must still be able to read the
   // file when the run was made by an administrator.
-  file->MatchOwnerAndMode(destination);
+  file->MatchOwnerAndMode(like);
   file->Flush();
   file->Close();
   file.reset();

@@ -4,6 +4,7 @@
 // thrown as the HRESULT of the matching Win32 error on every platform.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -46,11 +47,32 @@ class OutputFile {
   virtual void Close() = 0;
 };
 
+/// An exclusive lock that lasts until it is destroyed.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
+/// What a name in a folder holds, the name itself looked at: a link is not
+/// followed.
+enum class EntryKind { Absent, RegularFile, Other };
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  /// Opens an existing file for reading; others may read it meanwhile.
+  /// Opens an existing regular file for reading, following a link at the
+  /// name; others may read it meanwhile. Never waits for a writer: a pipe,
+  /// a device or anything else that is no regular file is refused with
+  /// kNotRegularFile, a folder with ERROR_ACCESS_DENIED.
   virtual std::unique_ptr<InputFile> OpenForRead(const Path& path) = 0;
+  /// Like OpenForRead, but a link at the name is refused (kNotRegularFile)
+  /// rather than followed: for names only this program writes, where a link
+  /// can only have been planted.
+  virtual std::unique_ptr<InputFile> OpenForReadNoFollow(const Path& path) = 0;
+  /// What `path` holds, without following a link at it. Throws the
+  /// operating-system error when that cannot be told (a folder on the way
+  /// that may not be searched).
+  virtual EntryKind EntryKindOf(const Path& path) = 0;
   /// Creates a new file for writing. Fails with ERROR_FILE_EXISTS when the
   /// name is taken, by a file or by a link, which is never followed: a file
   /// planted at that name is neither truncated nor written through.
@@ -60,6 +82,14 @@ class FileSystem {
   virtual void ReplaceFile(const Path& from, const Path& to) = 0;
   /// Removes a file if it exists; failures are ignored (cleanup only).
   virtual void RemoveFile(const Path& path) noexcept = 0;
+  /// Takes the exclusive lock of the file `path`, creating it, and waits up
+  /// to `wait` while another holder has it: another process, or another
+  /// lock taken here. Returns null when it is still held after the wait.
+  /// The file is removed when the lock is released. Throws kNotRegularFile
+  /// when the name holds a link (never followed) or anything but a regular
+  /// file, and the operating-system error when the file cannot be made.
+  virtual std::unique_ptr<FileLock> LockExclusive(
+      const Path& path, std::chrono::milliseconds wait) = 0;
   /// Removes the temporary files that WriteFileAtomically left beside
   /// `destination` in runs that were killed: only those whose writing
   /// process is gone, never one that a live run is still writing.
@@ -70,10 +100,14 @@ class FileSystem {
 class RealFileSystem final : public FileSystem {
  public:
   std::unique_ptr<InputFile> OpenForRead(const Path& path) override;
+  std::unique_ptr<InputFile> OpenForReadNoFollow(const Path& path) override;
+  EntryKind EntryKindOf(const Path& path) override;
   std::unique_ptr<OutputFile> CreateForWrite(const Path& path) override;
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;
   void RemoveAbandonedTemporaries(const Path& destination) noexcept override;
+  std::unique_ptr<FileLock> LockExclusive(
+      const Path& path, std::chrono::milliseconds wait) override;
 };
 
 /// Writes `destination` without ever leaving it damaged: `write` fills a
@@ -87,6 +121,11 @@ class RealFileSystem final : public FileSystem {
 /// was.
 void WriteFileAtomically(FileSystem& fs, const Path& destination,
                          const std::function<void(OutputFile&)>& write);
+/// The same, for a new file that is to take the owner and mode of another
+/// one, `like`, rather than of the destination (a copy kept beside it).
+void WriteFileAtomically(FileSystem& fs, const Path& destination,
+                         const std::function<void(OutputFile&)>& write,
+                         const Path& like);
 
 /// Whether `name` is one that WriteFileAtomically gives the temporary files
 /// for a destination called `destinationName`; if so, the number of the
@@ -94,8 +133,9 @@ void WriteFileAtomically(FileSystem& fs, const Path& destination,
 std::optional<std::uint64_t> TemporaryWriterOf(
     std::string_view name, std::string_view destinationName);
 
-/// Removes the files beside `destination` that TemporaryWriterOf recognises
-/// as its temporaries and `isAbandoned` accepts. Failures are ignored.
+/// Removes the regular files beside `destination` that TemporaryWriterOf
+/// recognises as its temporaries and `isAbandoned` accepts; anything else at
+/// such a name (a link, a pipe) stays. Failures are ignored.
 void RemoveTemporariesIf(
     const Path& destination,
     const std::function<bool(const Path&, std::uint64_t writer)>&

@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
+#include <future>
 
 #include "common/result.h"
 #include "testing/code_of.h"
@@ -61,6 +63,40 @@ TEST(PosixAtomicWriteTest, RemovesTheFileOfAnEndedRunUnlessItIsLocked) {
   EXPECT_FALSE(std::filesystem::exists(abandoned));
   EXPECT_TRUE(std::filesystem::exists(locked));
   EXPECT_EQ(Content(destination), "new");
+}
+
+// Runs `call` and reports whether it returned on its own. Opening a pipe
+// for reading waits for a writer: if `call` still waits after a while, the
+// test opens the pipe's other end so that it returns, and fails rather
+// than hangs.
+template <typename F>
+bool ReturnsWithoutWaiting(const Path& pipe, F call) {
+  auto done = std::async(std::launch::async, call);
+  if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
+    return true;
+  int writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+  done.wait();
+  if (writer >= 0) ::close(writer);
+  return false;
+}
+
+TEST(PosixFileSystemTest, PipesAreNeitherWaitedForNorRemoved) {
+  testutil::TempDir dir;
+  RealFileSystem fs;
+  Path destination = dir.path() / "fonts.wtd";
+  std::ofstream(destination) << "old";
+  std::string ended = std::to_string(EndedProcess());
+  Path pipe = dir.path() / ("fonts.wtd.karstel-" + ended + "-0.tmp");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_TRUE(ReturnsWithoutWaiting(pipe, [&] { WriteNew(fs, destination); }));
+  EXPECT_EQ(Content(destination), "new");
+  EXPECT_EQ(fs.EntryKindOf(pipe), EntryKind::Other);
+  // What `inspect PIPE` and every other reader meet.
+  HRESULT hr = 0;
+  EXPECT_TRUE(ReturnsWithoutWaiting(
+      pipe, [&] { hr = CodeOf([&] { fs.OpenForRead(pipe); }); }));
+  EXPECT_EQ(hr, kNotRegularFile);
+  EXPECT_EQ(CodeOf([&] { fs.OpenForRead("/dev/null"); }), kNotRegularFile);
 }
 
 TEST(PosixAtomicWriteTest, NeverFollowsALinkAtTheTemporaryName) {

@@ -176,5 +176,23 @@ TEST(AtomicWriteTest, RemovesAbandonedTemporariesOnly) {
   EXPECT_EQ(content, "new");
 }
 
+// One lock on a name at a time, in memory as on disk, and nothing left on
+// disk once it is released.
+TEST(FileLockTest, ASecondLockIsRefusedUntilTheFirstIsReleased) {
+  testutil::TempDir dir;
+  RealFileSystem real;
+  MemoryFileSystem memory;
+  for (FileSystem* fs :
+       {static_cast<FileSystem*>(&real), static_cast<FileSystem*>(&memory)}) {
+    Path path = dir.path() / "karstel.lock";
+    auto first = fs->LockExclusive(path, std::chrono::milliseconds(0));
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(fs->LockExclusive(path, std::chrono::milliseconds(60)));
+    first.reset();
+    EXPECT_EQ(real.EntryKindOf(path), EntryKind::Absent);
+    EXPECT_TRUE(fs->LockExclusive(path, std::chrono::milliseconds(0)));
+  }
+}
+
 }  // namespace
 }  // namespace common

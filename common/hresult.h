@@ -35,6 +35,7 @@ inline constexpr std::uint32_t kErrorInvalidHandle = 6;
 inline constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 inline constexpr std::uint32_t kErrorWriteProtect = 19;
 inline constexpr std::uint32_t kErrorSharingViolation = 32;
+inline constexpr std::uint32_t kErrorLockViolation = 33;
 inline constexpr std::uint32_t kErrorHandleEof = 38;
 inline constexpr std::uint32_t kErrorHandleDiskFull = 39;
 inline constexpr std::uint32_t kErrorNotSupported = 50;
@@ -47,6 +48,8 @@ inline constexpr std::uint32_t kErrorDirNotEmpty = 145;
 inline constexpr std::uint32_t kErrorBusy = 170;
 inline constexpr std::uint32_t kErrorAlreadyExists = 183;
 inline constexpr std::uint32_t kErrorFilenameExcedRange = 206;
+inline constexpr std::uint32_t kErrorBadFileType = 222;
+inline constexpr std::uint32_t kErrorFileTooLarge = 223;
 inline constexpr std::uint32_t kErrorDirectory = 267;
 inline constexpr std::uint32_t kErrorArithmeticOverflow = 534;
 inline constexpr std::uint32_t kErrorUnhandledException = 574;
@@ -73,6 +76,13 @@ inline constexpr HRESULT kArithmeticOverflow =
     HresultFromWin32(kErrorArithmeticOverflow);
 inline constexpr HRESULT kInvalidPixelFormat =
     HresultFromWin32(kErrorInvalidPixelFormat);
+/// A name that should hold a regular file holds a link, a folder, a pipe or
+/// a device, which is neither read nor written through.
+inline constexpr HRESULT kNotRegularFile = HresultFromWin32(kErrorBadFileType);
+/// A resource declares more than any file of the game could hold.
+inline constexpr HRESULT kFileTooLarge = HresultFromWin32(kErrorFileTooLarge);
+/// Another run holds the lock of the game folder.
+inline constexpr HRESULT kFolderBusy = HresultFromWin32(kErrorLockViolation);
 /// What a caught exception that is neither ours nor out-of-memory counts as.
 inline constexpr HRESULT kUnhandledException =
     HresultFromWin32(kErrorUnhandledException);

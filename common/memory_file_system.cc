@@ -85,4 +85,26 @@ void MemoryFileSystem::RemoveFile(const Path& path) noexcept {
   files.erase(Key(path));
 }
 
+namespace {
+
+class MemoryFileLock final : public FileLock {
+ public:
+  MemoryFileLock(MemoryFileSystem& fs, std::string key)
+      : fs_(fs), key_(std::move(key)) {}
+  ~MemoryFileLock() override { fs_.locks.erase(key_); }
+
+ private:
+  MemoryFileSystem& fs_;
+  std::string key_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileLock> MemoryFileSystem::LockExclusive(
+    const Path& path, std::chrono::milliseconds) {
+  log.push_back("lock " + Key(path));
+  if (!locks.insert(Key(path)).second) return nullptr;
+  return std::make_unique<MemoryFileLock>(*this, Key(path));
+}
+
 }  // namespace common

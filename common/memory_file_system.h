@@ -4,6 +4,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,22 @@ class MemoryFileSystem final : public FileSystem {
   using Bytes = std::vector<std::byte>;
 
   std::unique_ptr<InputFile> OpenForRead(const Path& path) override;
+  /// Memory holds no links: the same as OpenForRead.
+  std::unique_ptr<InputFile> OpenForReadNoFollow(const Path& path) override {
+    return OpenForRead(path);
+  }
+  EntryKind EntryKindOf(const Path& path) override {
+    return Exists(path) ? EntryKind::RegularFile : EntryKind::Absent;
+  }
   std::unique_ptr<OutputFile> CreateForWrite(const Path& path) override;
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;
   /// Memory has no other runs to leave files behind.
   void RemoveAbandonedTemporaries(const Path&) noexcept override {}
+
+  /// Never waits: a lock that is held is refused at once.
+  std::unique_ptr<FileLock> LockExclusive(const Path& path,
+                                          std::chrono::milliseconds) override;
 
   void Put(const Path& path, Bytes content) {
     files[Key(path)] = std::move(content);
@@ -31,7 +43,10 @@ class MemoryFileSystem final : public FileSystem {
 
   /// path (generic form) -> content.
   std::map<std::string, Bytes> files;
-  /// One line per operation: "read P", "create P", "replace A B", "remove P".
+  /// The paths of the locks held.
+  std::set<std::string> locks;
+  /// One line per operation: "read P", "create P", "replace A B", "remove P",
+  /// "lock P".
   std::vector<std::string> log;
   /// When set, writes store at most this many bytes in all; the write that
   /// crosses the limit stores what fits and reports a short count.

@@ -80,12 +80,19 @@ std::string SystemMessageText(HRESULT hr) {
              "another process.";
     case 0x80070050u:
       return "The file exists.";
+    case 0x80070021u:
+      return "The process cannot access the file because another process has "
+             "locked a portion of the file.";
     case 0x80070032u:
       return "The request is not supported.";
     case 0x80070057u:
       return "The parameter is incorrect.";
     case 0x80070070u:
       return "There is not enough space on the disk.";
+    case 0x800700DEu:
+      return "The file type being saved or retrieved has been blocked.";
+    case 0x800700DFu:
+      return "The file size exceeds the limit allowed and cannot be saved.";
     case 0x80070216u:
       return "Arithmetic result exceeded 32 bits.";
     case 0x8007023Eu:

@@ -30,13 +30,6 @@ class RenderEnvironment : public ::testing::Environment {
 
 }  // namespace render
 
-// fontconfig 2.14 leaks a few hundred bytes while parsing its configuration
-// files, once per process; nothing of ours is involved. The leak checker of
-// the sanitizer build asks this function what to ignore.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig.so\n";
-}
-
 namespace render {
 
 bool testutil::RunningUnderWine() {

@@ -35,23 +35,35 @@ void SortLargestFirst(std::vector<ResourceBlock>::iterator first,
                    });
 }
 
+// What a virtual block is gathered as. The same bytes may be reached twice
+// only as the same kind of block: a name that is another record's 80 bytes
+// would change with that record's rewritten pointers.
+enum class BlockKind { Root, AuxBlock, Keys, Textures, Record, Name };
+
 // The layout rewrites pointer slots inside gathered blocks and writes each
 // block on its own, so two blocks that share bytes would carry each other's
 // rewritten pointers (a name running into a record changes that record's
 // texture in the written file). The same block reached twice, such as a
 // name two records share, is fine: it is written twice, unchanged.
-void RefuseOverlaps(const std::vector<ResourceBlock>& blocks) {
-  std::vector<std::pair<std::uintptr_t, std::uint32_t>> ranges;
+void RefuseOverlaps(const std::vector<ResourceBlock>& blocks,
+                    const std::vector<BlockKind>& kinds) {
+  struct Range {
+    std::uintptr_t start;
+    std::uint32_t size;
+    BlockKind kind;
+    auto operator<=>(const Range&) const = default;
+  };
+  std::vector<Range> ranges;
   ranges.reserve(blocks.size());
-  for (const ResourceBlock& block : blocks)
-    if (block.size > 0)
-      ranges.push_back(
-          {reinterpret_cast<std::uintptr_t>(block.data), block.size});
+  for (std::size_t i = 0; i < blocks.size(); ++i)
+    if (blocks[i].size > 0)
+      ranges.push_back({reinterpret_cast<std::uintptr_t>(blocks[i].data),
+                        blocks[i].size, kinds[i]});
   std::sort(ranges.begin(), ranges.end());
   for (std::size_t i = 1; i < ranges.size(); ++i) {
     if (ranges[i] == ranges[i - 1]) continue;
     THROW_HR_IF(common::kEInvalidArg,
-                ranges[i - 1].first + ranges[i - 1].second > ranges[i].first);
+                ranges[i - 1].start + ranges[i - 1].size > ranges[i].start);
   }
 }
 
@@ -61,32 +73,38 @@ BlockList CollectBlocks(const ResourceContext& context) {
   THROW_HR_IF(common::kEInvalidArg, context.virtualSize() < kRootSize);
   BlockList list;
   auto& v = list.virtualBlocks;
+  std::vector<BlockKind> kinds;
+  auto add = [&](const ResourceBlock& block, BlockKind kind) {
+    v.push_back(block);
+    kinds.push_back(kind);
+  };
   std::byte* root = context.virtualBase();
-  v.push_back({root, kRootSize, nullptr});
+  add({root, kRootSize, nullptr}, BlockKind::Root);
 
   std::byte* auxSlot = root + kRootAuxBlockOffset;
-  v.push_back({context.ResolvePointer(auxSlot, Pointee::RootAuxBlock),
-               kRootAuxBlockSize, auxSlot});
+  add({context.ResolvePointer(auxSlot, Pointee::RootAuxBlock),
+       kRootAuxBlockSize, auxSlot},
+      BlockKind::AuxBlock);
 
   ResourceBlock keys = GatherArray(context, root + kRootKeysOffset);
   ResourceBlock textures = GatherArray(context, root + kRootTexturesOffset);
   // The arrays are parallel; a count mismatch would pair keys with the wrong
   // records and corrupt any edit.
   THROW_HR_IF(common::kEInvalidArg, keys.size != textures.size);
-  v.push_back(keys);
-  v.push_back(textures);
+  add(keys, BlockKind::Keys);
+  add(textures, BlockKind::Textures);
 
   std::byte* elements = const_cast<std::byte*>(textures.data);
   for (std::uint32_t i = 0; i < textures.size / 4; ++i) {
     std::byte* recordSlot = elements + 4 * i;
     std::byte* record =
         context.ResolveBlock(recordSlot, Pointee::TextureRecord, kRecordSize);
-    v.push_back({record, kRecordSize, recordSlot});
+    add({record, kRecordSize, recordSlot}, BlockKind::Record);
 
     std::byte* nameSlot = record + kRecordNameOffset;
     std::byte* name;
     std::uint32_t nameLength = context.ResolveName(nameSlot, &name);
-    v.push_back({name, nameLength, nameSlot});
+    add({name, nameLength, nameSlot}, BlockKind::Name);
 
     std::uint32_t size = PixelDataSize(
         Read32(record + kRecordFormatOffset),
@@ -98,7 +116,7 @@ BlockList CollectBlocks(const ResourceContext& context) {
         context.ResolveBlock(pixelSlot, Pointee::PixelData, size);
     list.physicalBlocks.push_back({pixels, size, pixelSlot});
   }
-  RefuseOverlaps(v);
+  RefuseOverlaps(v, kinds);
   return list;
 }
 

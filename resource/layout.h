@@ -14,9 +14,11 @@ namespace resource {
 /// Gathers, in order: the root, its aux block, the key array, the texture
 /// pointer array, then each texture's record and name (virtual) and pixel
 /// data (physical). Every block must lie wholly inside its segment or host
-/// block. Throws E_INVALIDARG for a bad pointer, a block that runs past its
-/// segment, virtual blocks that partly share bytes, or key and texture
-/// counts that differ; 0x800707D0 for an unknown texture format.
+/// block. Throws E_INVALIDARG for a bad pointer (with an empty table of host
+/// blocks, any tag-0xF value), a block that runs past its segment, virtual
+/// blocks that share bytes (unless one block is reached twice as the same
+/// kind, such as a name two records share), or key and texture counts that
+/// differ; 0x800707D0 for an unknown texture format.
 BlockList CollectBlocks(const ResourceContext& context);
 
 /// Orders the blocks (root first, then largest first, ties in gathering

@@ -221,5 +221,40 @@ TEST(CollectBlocksTest, RefusesBlocksThatRunPastTheirSegment) {
             common::kInvalidPixelFormat);
 }
 
+// A name whose bytes are exactly another record's 80 bytes is not that
+// record reached twice: the record's rewritten pointers would rename the
+// texture. Such a record has no zero byte before its last, so its pointers'
+// offsets need all three low bytes set.
+TEST(CollectBlocksTest, RefusesANameThatIsAnotherRecord) {
+  SampleWtdOptions options;
+  options.textures = {{"pack:/one.dds", 8, 8, kFormatDxt1, 1},
+                      {"pack:/two.dds", 8, 8, kFormatDxt1, 1}};
+  options.virtualSize = 0x11000;
+  Bytes bytes = BuildSampleWtd(options);
+  // A physical segment of 512 units of 256 bytes.
+  Write32(bytes.data() + 8, (FlagsOf(bytes) & 0x7FFFu) | (512u << 15));
+  ResourceFile file = LoadBytes(bytes);
+  ResourceContext context(file);
+  std::byte* textures = context.ResolvePointer(
+      file.virtualBase() + kRootTexturesOffset, Pointee::ArrayElement);
+  std::byte* first = context.ResolvePointer(textures, Pointee::TextureRecord);
+  std::byte* second =
+      context.ResolvePointer(textures + 4, Pointee::TextureRecord);
+  std::memset(second, 0x11, kRecordSize - 1);
+  second[kRecordSize - 1] = std::byte{0};
+  std::memcpy(file.virtualBase() + 0x10101, "two", 4);
+  Write32(second + kRecordNameOffset, MakePointer(kVirtualTag, 0x10101));
+  Write16(second + kRecordWidthOffset, 0x0108);
+  Write16(second + kRecordHeightOffset, 0x0108);
+  Write32(second + kRecordFormatOffset, kFormatDxt1);
+  second[kRecordMipLevelsOffset] = std::byte{1};
+  Write32(second + kRecordPixelsOffset, MakePointer(kPhysicalTag, 0x10101));
+  ASSERT_EQ(CodeOf([&] { CollectBlocks(context); }), 0);
+  Write32(first + kRecordNameOffset, Read32(textures + 4));
+  std::byte* name;
+  ASSERT_EQ(context.ResolveName(first + kRecordNameOffset, &name), kRecordSize);
+  EXPECT_EQ(CodeOf([&] { CollectBlocks(context); }), common::kEInvalidArg);
+}
+
 }  // namespace
 }  // namespace resource

@@ -56,7 +56,14 @@ void InsertTexturePointer(ResourceContext& context, std::byte* texturesField,
 }
 
 FontPatch::FontPatch(ResourceFile file)
-    : file_(std::move(file)), context_(file_) {}
+    : file_(std::move(file)), context_(file_) {
+  // The check `inspect` makes, before anything is edited: while the table of
+  // host blocks is still empty, a tag-0xF value read from the file names
+  // nothing. Once the edit has added its blocks it would name one of them,
+  // and the layout would follow it into the font texture, its name or
+  // whatever memory lies beyond.
+  CollectBlocks(context_);
+}
 
 void FontPatch::Apply(const texture::CompressedImage& image) {
   // The record will claim one 4096 x 4096 DXT5 level; never let it point at

@@ -20,6 +20,8 @@ inline constexpr char kFontChsName[] = "pack:/font_chs.dds";
 /// that the edit adds, which the block list refers to until it is written.
 class FontPatch {
  public:
+  /// Takes a loaded file and checks it as CollectBlocks does before anything
+  /// is edited; throws as CollectBlocks for a file `inspect` refuses.
   explicit FontPatch(ResourceFile file);
   FontPatch(const FontPatch&) = delete;
   FontPatch& operator=(const FontPatch&) = delete;

@@ -330,6 +330,38 @@ TEST_F(PatchFailureTest, OverlappingBlocksTouchNothing) {
   ExpectUntouched(damaged);
 }
 
+// Tag 0xF names a host block of the edit; no file holds one. Read from a
+// file it is refused as `inspect` refuses it, on the preparing path too,
+// before the edit has made table entries it could name: the font's
+// pixels, its name, its record.
+TEST_F(PatchFailureTest, ExternalPointersInTheFileAreRefusedOnEveryPath) {
+  Bytes original = BuildSampleWtd(ThreeTextures());
+  Bytes body = InflateBody(original);
+  Written sample(original);
+  const std::uint32_t other = sample.entries[1].recordOffset;
+  const std::uint32_t pointers =
+      PointerPayload(Read32(body.data() + kRootTexturesOffset));
+  const std::pair<std::uint32_t, std::uint32_t> edits[] = {
+      {other + kRecordPixelsOffset, 0xF0000001u},
+      {other + kRecordNameOffset, 0xF0000000u},
+      {pointers + 4, 0xF0000002u}};
+  for (auto [offset, value] : edits) {
+    SCOPED_TRACE(value);
+    Bytes edited = body;
+    Write32(edited.data() + offset, value);
+    Bytes damaged = Recompressed(original, edited);
+    EXPECT_EQ(CodeOf([&] { Written listed(damaged); }), common::kEInvalidArg);
+    EXPECT_EQ(Patch(damaged), common::kEInvalidArg);
+    ExpectUntouched(damaged);
+    EXPECT_EQ(CodeOf([&] {
+                FontPatch patch(LoadBytes(damaged));
+                patch.ApplyPending();
+                patch.PrepareStream();
+              }),
+              common::kEInvalidArg);
+  }
+}
+
 TEST_F(PatchFailureTest, DictionaryWithoutTexturesIsRefused) {
   SampleWtdOptions options;
   Bytes original = BuildSampleWtd(options);

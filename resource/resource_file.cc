@@ -96,8 +96,12 @@ ResourceFile LoadResource(common::InputFile& file) {
   THROW_HR_IF(common::kEInvalidArg, resource.header.magic != kRscMagic);
   THROW_HR_IF(common::kEInvalidArg, resource.header.version != kRscVersion);
   resource.sizes = DecodeSegmentSizes(resource.header.flags);
-  resource.body = ZeroedBuffer(std::size_t{resource.sizes.virtualSize} +
-                               resource.sizes.physicalSize);
+  const std::uint64_t declared =
+      std::uint64_t{resource.sizes.virtualSize} + resource.sizes.physicalSize;
+  THROW_HR_IF(common::kFileTooLarge, declared > kMaxDeclaredBytes);
+  // Below the bound, the zero pages that calloc hands out cost memory only
+  // where the stream really expands to.
+  resource.body = ZeroedBuffer(static_cast<std::size_t>(declared));
 
   z_stream stream{};
   THROW_HR_IF(common::kEFail,

@@ -17,6 +17,12 @@ inline constexpr std::uint32_t kRscVersion = 8;
 /// into the written one.
 inline constexpr std::uint32_t kCarriedFlagBits = 0xC0000000u;
 
+/// The most the two segments of a resource may declare together. The game's
+/// fonts.wtd holds about 6 MiB, and the font texture adds 16 MiB; a header
+/// that declares far more is no texture dictionary of this game, and taking
+/// it at its word would cost gigabytes of memory and seconds of inflating.
+inline constexpr std::uint32_t kMaxDeclaredBytes = 256u << 20;  // 256 MiB
+
 struct RscHeader {
   std::uint32_t magic = kRscMagic;
   std::uint32_t version = kRscVersion;
@@ -78,8 +84,10 @@ struct BlockList {
 /// Reads the header and inflates the stream that follows into a new body.
 /// Throws: the OS error of a failed read; 0x80070026 for a short header or a
 /// stream that ends (or never ends) before the file does; E_INVALIDARG for a
-/// wrong magic, a version other than 8 or impossible sizes; E_FAIL if zlib
-/// cannot start.
+/// wrong magic, a version other than 8 or impossible sizes; 0x800700DF
+/// (ERROR_FILE_TOO_LARGE) for segments that declare more than
+/// kMaxDeclaredBytes, before anything is allocated; E_FAIL if zlib cannot
+/// start.
 ResourceFile LoadResource(common::InputFile& file);
 
 class DeflatedBlockCache;

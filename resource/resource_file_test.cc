@@ -99,6 +99,25 @@ TEST(LoadResourceTest, ShortExpansionLeavesZeros) {
   EXPECT_EQ(r.body.data()[8191], std::byte{0});
 }
 
+// No dictionary of the game comes near the bound; a small file that
+// declares gigabytes is refused from its header, before anything is
+// allocated or inflated.
+TEST(LoadResourceTest, RefusesDeclaredSizesBeyondTheBound) {
+  Bytes body = Filled(5000, 0x77);
+  // 128 MiB + 128 MiB: exactly the bound.
+  const std::uint32_t atBound = 16 | (15u << 11) | (16u << 15) | (15u << 26);
+  ASSERT_EQ(std::uint64_t{DecodeSegmentSizes(atBound).virtualSize} +
+                DecodeSegmentSizes(atBound).physicalSize,
+            kMaxDeclaredBytes);
+  EXPECT_EQ(LoadBytes(FileOf(atBound, body)).body.size(), kMaxDeclaredBytes);
+  EXPECT_EQ(CodeOf([&] { LoadBytes(FileOf(atBound + (1u << 15), body)); }),
+            common::kFileTooLarge);
+  // 4096 bytes and 2047 << 21: almost 4 GiB.
+  const std::uint32_t fourGiB = 0x10 | (2047u << 15) | (13u << 26);
+  EXPECT_EQ(CodeOf([&] { LoadBytes(FileOf(fourGiB, body)); }),
+            common::kFileTooLarge);
+}
+
 TEST(LoadResourceTest, ReadsStreamsLargerThanOneChunk) {
   Bytes body(4096 + (300u << 10));
   for (std::size_t i = 0; i < body.size(); ++i)

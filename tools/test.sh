@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds every preset and runs every test: the Linux suite natively, the
-# sanitizer build's fuzz and mutation tests, and the Windows suite under Wine;
-# then packages the release from those trees and checks the packages.
+# sanitizer build's fuzz and mutation tests and one generation and restore
+# with its command line, and the Windows suite under Wine; then packages the
+# release from those trees and checks the packages.
 set -eu
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -11,6 +12,15 @@ ctest --preset linux-release
 cmake --preset linux-sanitize
 cmake --build --preset linux-sanitize
 ctest --preset linux-sanitize
+# The sanitizer build's command line as a player drives it: a sample game
+# folder generated and restored, with fontconfig, FreeType and the writer.
+sample=$(mktemp -d)
+trap 'rm -rf "$sample"' EXIT
+karstel=build/linux-sanitize/app/cli/karstel
+"$karstel" sample "$sample/game"
+"$karstel" generate --game-folder "$sample/game" \
+  --font "WenQuanYi Micro Hei" --quiet
+"$karstel" restore --game-folder "$sample/game"
 cmake --preset windows
 cmake --build --preset windows
 ctest --preset windows

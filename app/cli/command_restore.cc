@@ -5,6 +5,7 @@
 #include "app/discovery/registry.h"
 #include "app/episode.h"
 #include "app/game_folder.h"
+#include "app/game_folder_lock.h"
 #include "app/original_backup.h"
 #include "common/text.h"
 
@@ -59,6 +60,14 @@ int RunRestore(const CommandContext& context, Arguments args) {
     return ReportFailure(context, "无法检查游戏目录");
   }
 
+  // A generation on this folder must not lose its backup half-way.
+  std::unique_ptr<common::FileLock> lock;
+  try {
+    lock = LockGameFolder(context.fs, gameFolder);
+  } catch (...) {
+    return ReportFailure(context,
+                         "无法锁定游戏目录 " + common::PathToUtf8(gameFolder));
+  }
   int restored = 0, refused = 0;
   for (Episode episode : kEpisodeOrder) {
     if (!episodes->contains(episode)) continue;
@@ -84,6 +93,11 @@ int RunRestore(const CommandContext& context, Arguments args) {
         ++refused;
         context.err << name << ": 备份 " << backup
                     << " 不是有效的 fonts.wtd (可能已损坏), 未还原\n";
+        break;
+      case RestoreOutcome::BackupNotRegular:
+        ++refused;
+        context.err << name << ": 备份 " << backup
+                    << " 不是普通文件 (可能是链接), 为安全起见未还原\n";
         break;
     }
   }

@@ -2,7 +2,13 @@
 
 #include <sstream>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "app/cli/command.h"
+#include "app/game_folder_lock.h"
 #include "app/generation.h"
 #include "app/original_backup.h"
 #include "app/test_util.h"
@@ -15,7 +21,10 @@ using test::Bytes;
 
 class OriginalBackupTest : public ::testing::Test {
  protected:
-  OriginalBackupTest() { test::MakeGameFolder(dir_.path()); }
+  OriginalBackupTest() {
+    test::MakeGameFolder(dir_.path());
+    files_.lockWait = std::chrono::milliseconds(0);
+  }
 
   common::Path Wtd(Episode episode) const {
     return AppendPath(dir_.path(), FontsWtdPath(episode));
@@ -30,7 +39,7 @@ class OriginalBackupTest : public ::testing::Test {
     settings.gameFolder = dir_.path();
     settings.episodes = {Episode::IV, Episode::TBoGT, Episode::TLAD};
     GenerationServices services{
-        fs_, messages_,
+        files_, messages_,
         [seed](const render::GlyphFonts&, render::RenderEngine, bool,
                std::u16string_view) { return test::PatternAtlas(seed); }};
     services.straightforwardWriter = straightforward;
@@ -38,7 +47,7 @@ class OriginalBackupTest : public ::testing::Test {
   }
   int Restore(std::vector<std::string> args, std::string* err = nullptr) {
     std::ostringstream out, errors;
-    CommandContext context{fs_, out, errors};
+    CommandContext context{files_, out, errors};
     int code = RunRestore(context, args);
     if (err) *err = errors.str();
     return code;
@@ -49,6 +58,7 @@ class OriginalBackupTest : public ::testing::Test {
 
   testutil::TempDir dir_;
   common::RealFileSystem fs_;
+  test::RecordingFileSystem files_{fs_};
   RecordingMessageSink messages_;
 };
 
@@ -113,9 +123,13 @@ TEST_F(OriginalBackupTest, DamagedBackupIsRefusedAndNothingChanges) {
   ASSERT_EQ(Generate(1), GenerationOutcome::Generated);
   Bytes patched = test::ReadBytes(Wtd(Episode::IV));
   Bytes backup = test::ReadBytes(Backup(Episode::IV));
+  // A header that declares almost 4 GiB, which no file of the game does.
+  Bytes huge = backup;
+  const std::uint32_t flags = 0x10 | (2047u << 15) | (13u << 26);
+  for (int i = 0; i < 4; ++i) huge[8 + i] = std::byte(flags >> (8 * i));
   for (Bytes damaged :
        {Bytes(backup.begin(), backup.begin() + backup.size() / 2),
-        Bytes(16, std::byte{'x'}), Bytes{}}) {
+        Bytes(16, std::byte{'x'}), Bytes{}, huge}) {
     test::WriteBytes(Backup(Episode::IV), damaged);
     EXPECT_EQ(RestoreOriginal(fs_, Wtd(Episode::IV)),
               RestoreOutcome::DamagedBackup);
@@ -137,6 +151,72 @@ TEST_F(OriginalBackupTest, FailedBackupStopsTheGenerationBeforeTheWrite) {
   EXPECT_EQ(Generate(1), GenerationOutcome::Failed);
   EXPECT_TRUE(test::ReadBytes(Wtd(Episode::IV)) == before);
 }
+
+// A restore that comes while a generation is writing is refused: it must
+// not put the original back and remove the backup between the generation's
+// backup check and its replace, which would lose the original.
+TEST_F(OriginalBackupTest, RestoreDuringAGenerationIsRefused) {
+  const Bytes original = test::ReadBytes(Wtd(Episode::IV));
+  ASSERT_EQ(Generate(1), GenerationOutcome::Generated);
+  const std::string temporary =
+      "create " + Wtd(Episode::IV).generic_string() + ".karstel-";
+  bool steppedIn = false;
+  int restore = -1;
+  std::string err;
+  files_.onRecord = [&](const std::string& line) {
+    if (!line.starts_with(temporary) || steppedIn) return;
+    steppedIn = true;
+    restore = Restore({FolderOption()}, &err);
+  };
+  EXPECT_EQ(Generate(2), GenerationOutcome::Generated);
+  EXPECT_EQ(restore, kExitError);
+  EXPECT_NE(err.find("另一个 Karstel"), std::string::npos) << err;
+  EXPECT_TRUE(test::ReadBytes(Backup(Episode::IV)) == original);
+  EXPECT_TRUE(test::FontChsPixels(test::ReadBytes(Wtd(Episode::IV))) ==
+              test::ImageBytes(test::PatternAtlas(2)));
+  EXPECT_FALSE(std::filesystem::exists(GameFolderLockPath(dir_.path())));
+}
+
+// Only Karstel writes the backup's name, and only as a regular file: a link
+// planted there is neither taken for the original nor followed by restore.
+TEST_F(OriginalBackupTest, ALinkAtTheBackupNameIsNeitherTakenNorFollowed) {
+  common::Path elsewhere = dir_.path() / "elsewhere.wtd";
+  const Bytes planted = test::SmallFontsWtd(9);
+  test::WriteBytes(elsewhere, planted);
+  std::error_code error;
+  std::filesystem::create_symlink(elsewhere, Backup(Episode::IV), error);
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+  const Bytes before = test::ReadBytes(Wtd(Episode::IV));
+
+  EXPECT_EQ(Generate(1), GenerationOutcome::Failed);
+  EXPECT_TRUE(test::ReadBytes(Wtd(Episode::IV)) == before);
+  std::string err;
+  EXPECT_EQ(Restore({FolderOption(), "--variants", "IV"}, &err), kExitError);
+  EXPECT_NE(err.find("不是普通文件"), std::string::npos) << err;
+  EXPECT_TRUE(test::ReadBytes(Wtd(Episode::IV)) == before);
+  EXPECT_TRUE(std::filesystem::is_symlink(Backup(Episode::IV)));
+  EXPECT_TRUE(test::ReadBytes(elsewhere) == planted);
+}
+
+#if !defined(_WIN32)
+TEST_F(OriginalBackupTest, TheBackupKeepsOwnerGroupAndMode) {
+  const common::Path wtd = Wtd(Episode::IV);
+  ASSERT_EQ(::chmod(wtd.c_str(), 0640), 0);
+  const bool root = ::geteuid() == 0;
+  // As root (sudo on a Steam Deck), the backup stays the player's.
+  if (root) {
+    ASSERT_EQ(::chown(wtd.c_str(), 1234, 2345), 0);
+  }
+  struct stat original, backup;
+  ASSERT_EQ(::stat(wtd.c_str(), &original), 0);
+  ASSERT_TRUE(KeepOriginalOnce(fs_, wtd));
+  ASSERT_EQ(::stat(Backup(Episode::IV).c_str(), &backup), 0);
+  EXPECT_EQ(backup.st_mode & 07777, 0640u);
+  EXPECT_EQ(backup.st_uid, original.st_uid);
+  EXPECT_EQ(backup.st_gid, original.st_gid);
+  if (!root) GTEST_SKIP() << "owner change needs root; mode checked";
+}
+#endif
 
 }  // namespace
 }  // namespace app

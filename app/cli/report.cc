@@ -1,17 +1,19 @@
 #include <cinttypes>
 #include <cstdio>
+#include <string>
 
 #include "app/cli/command.h"
 #include "app/generation.h"
 #include "common/platform.h"
 #include "common/result.h"
 #include "common/text.h"
+#include "resource/resource_file.h"
 
 namespace app {
 namespace {
 
 // A short reason for the terminal; the log keeps the full record.
-const char* Reason(HRESULT hr) {
+std::string Reason(HRESULT hr) {
   switch (static_cast<std::uint32_t>(hr)) {
     case 0x80070002u:
       return "找不到文件";
@@ -21,6 +23,8 @@ const char* Reason(HRESULT hr) {
       return "拒绝访问";
     case 0x80070020u:
       return "文件正被其他程序使用";
+    case 0x80070021u:
+      return "另一个 Karstel 正在生成或还原这个游戏目录，请等它结束后再试";
     case 0x80070026u:
       return "文件不完整或已损坏";
     case 0x80070027u:
@@ -34,6 +38,12 @@ const char* Reason(HRESULT hr) {
       return "不支持的像素格式";
     case 0x80070216u:
       return "尺寸超出范围";
+    case 0x800700DEu:
+      return "不是普通文件（是链接、文件夹、管道或设备），为安全起见未使用";
+    case 0x800700DFu:
+      return "文件声明的内容超过 " +
+             std::to_string(resource::kMaxDeclaredBytes >> 20) +
+             " MiB 上限，不是游戏的 fonts.wtd";
     case 0x8007000Eu:
       return "内存不足";
     case 0x80070032u:
