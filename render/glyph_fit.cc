@@ -126,10 +126,12 @@ class GlyphFitter {
     const PixelBox whole{0, 0, static_cast<int>(surface.width()),
                          static_cast<int>(surface.height())};
     std::vector<bool> bled(cells_.size(), false);
+    report.inked.assign(cells_.size(), false);
     for (std::size_t i = 0; i < cells_.size(); ++i) {
       const GlyphCell& cell = cells_[i];
       const MeasuredGlyph& glyph = measured_[i];
       if (glyph.ink.empty()) continue;
+      report.inked[i] = true;
       const FontPlacement& place = placement_.Of(cell.font);
       PixelBox box = BoxOf(cell);
       PixelBox at{box.left + glyph.ink.left + place.dx,
