@@ -17,7 +17,8 @@ std::string_view IconLabel(MessageIcon icon) {
 
 }  // namespace
 
-void TerminalMessageSink::ShowMessage(MessageIcon icon, std::string_view text) {
+void TerminalMessageSink::ShowMessage(MessageIcon icon, std::string_view text,
+                                      std::string_view) {
   std::ostream& stream = icon == MessageIcon::Information ? out_ : err_;
   stream << kMessageTitle << ": " << IconLabel(icon) << ": " << text << "\n";
   stream.flush();

@@ -8,6 +8,8 @@
 #include "app/atlas_builder.h"
 #include "app/dialog/font_chooser.h"
 #include "app/dialog/resource.h"
+#include "app/dialog/ui_font-win32.h"
+#include "app/failure_text.h"
 #include "app/game_folder.h"
 #include "common/result.h"
 #include "render/preview_control-win32.h"
@@ -99,6 +101,10 @@ INT_PTR MainDialog::OnInitDialog() {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER |
                      SWP_FRAMECHANGED);
   ::SetDlgItemTextW(dialog_, IDC_PREVIEW_TEXT, kDefaultPreviewText);
+  UseChineseFontWhereMissing(
+      dialog_,
+      reinterpret_cast<HFONT>(::SendMessageW(dialog_, WM_GETFONT, 0, 0)),
+      uiFont_);
   return TRUE;  // let the system focus the first control
 }
 
@@ -188,8 +194,9 @@ void MainDialog::OnPreview() {
                           IsChecked(IDC_GDIPLUS), IsChecked(IDC_CURLY_QUOTES),
                           text, PreviewPlacement());
   } catch (...) {
-    LOG_CAUGHT_EXCEPTION();
-    ShowMessage(MessageIcon::Error, kPreviewFailed);
+    GenerationFailure failure{"生成预览", {}, LOG_CAUGHT_EXCEPTION(),
+                              common::CaughtMessage()};
+    ShowMessage(MessageIcon::Error, kPreviewFailed, FailureDetails(failure));
   }
 }
 
@@ -268,8 +275,33 @@ bool MainDialog::IsChecked(int id) const {
   return ::IsDlgButtonChecked(dialog_, id) == BST_CHECKED;
 }
 
-void MainDialog::ShowMessage(MessageIcon icon, std::string_view text) {
-  services_.ShowMessage(dialog_, icon, text);
+void MainDialog::ShowMessage(MessageIcon icon, std::string_view text,
+                             std::string_view details) {
+  services_.ShowMessage(dialog_, icon, text, details);
+}
+
+bool UseChineseFontWhereMissing(HWND dialog, HFONT dialogFont,
+                                render::UniqueGdiObject& font) {
+  if (FontHasCharacters(dialogFont, kChineseSample)) return false;
+  LOGFONTW like{};
+  if (!dialogFont ||
+      ::GetObjectW(dialogFont, sizeof like, &like) != sizeof like)
+    ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof like, &like);
+  render::UniqueGdiObject found = FindChineseFont(like);
+  if (!found) return false;
+  font = std::move(found);
+  // The layout stays: dialog units were reckoned in the font the dialog
+  // was made with; only what the captions are drawn in changes.
+  ::SendMessageW(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()),
+                 FALSE);
+  ::EnumChildWindows(
+      dialog,
+      [](HWND child, LPARAM chinese) -> BOOL {
+        ::SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(chinese), TRUE);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(font.get()));
+  return true;
 }
 
 }  // namespace app
