@@ -188,6 +188,7 @@ void MainDialog::OnPreview() {
     ShowMessage(MessageIcon::Warning, kFontNotChosen);
     return;
   }
+  WaitCursor busy;
   try {
     std::u16string text = WindowText(::GetDlgItem(dialog_, IDC_PREVIEW_TEXT));
     render::RenderPreview(preview_, {mainFont_, symbolFont_},
@@ -220,6 +221,7 @@ const render::GlyphPlacement* MainDialog::PreviewPlacement() {
 void MainDialog::OnGenerate() {
   // Validates, warns and reports on its own; nothing escapes it once the
   // choices are complete.
+  WaitCursor busy;
   GenerationServices services{fileSystem_, messages_, SystemAtlasBuilder(), {}};
   GenerateFontTexture(services, CurrentSettings());
 }
@@ -268,7 +270,13 @@ GenerationSettings MainDialog::CurrentSettings() const {
 }
 
 void MainDialog::ShowGameFolder() {
-  ::SetDlgItemTextW(dialog_, IDC_GAME_FOLDER, gameFolder_.c_str());
+  HWND edit = ::GetDlgItem(dialog_, IDC_GAME_FOLDER);
+  ::SetWindowTextW(edit, gameFolder_.c_str());
+  // A long path shows its end, the game's own folder, rather than the
+  // drive and the first folders.
+  auto end = static_cast<WPARAM>(::GetWindowTextLengthW(edit));
+  ::SendMessageW(edit, EM_SETSEL, end, static_cast<LPARAM>(end));
+  ::SendMessageW(edit, EM_SCROLLCARET, 0, 0);
 }
 
 bool MainDialog::IsChecked(int id) const {

@@ -31,6 +31,19 @@ using UniqueMenu = common::UniqueHandle<MenuTraits>;
 /// accepted. Throws when the menu cannot be made.
 UniqueMenu CreateGameFolderMenu(bool folderAccepted);
 
+/// The wait cursor while a command works on the dialog's thread (the drawing
+/// takes a second or two), the previous one again afterwards.
+class WaitCursor {
+ public:
+  WaitCursor() : previous_(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
+  ~WaitCursor() { ::SetCursor(previous_); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  HCURSOR previous_;
+};
+
 class MainDialog {
  public:
   explicit MainDialog(DialogServices& services) : services_(services) {}

@@ -129,6 +129,11 @@ TEST_F(DialogCommandsTest, DetectsTheGameFolderFromTheRegistry) {
   EXPECT_TRUE(services_.messages.empty());
   EXPECT_EQ(Text(IDC_GAME_FOLDER), game.path().wstring());
   EXPECT_EQ(dialog_.gameFolder(), game.path());
+  // The long path is scrolled to its end: the first character shown is
+  // not the path's first.
+  HWND edit = Item(IDC_GAME_FOLDER);
+  EXPECT_GT(LOWORD(::SendMessageW(edit, EM_CHARFROMPOS, 0, MAKELPARAM(2, 2))),
+            0);
   // Now the folder can be opened from the drop-down menu.
   UniqueMenu menu = CreateGameFolderMenu(!dialog_.gameFolder().empty());
   EXPECT_EQ(::GetMenuState(menu.get(), IDM_OPEN_GAME_FOLDER, MF_BYCOMMAND) &
