@@ -13,14 +13,14 @@ int ReportFailure(const CommandContext& context, const std::string& what) {
   HRESULT hr = LOG_CAUGHT_EXCEPTION();
   // The failure's own words say more than the code's, where it has them.
   std::string detail = common::CaughtMessage();
-  context.err << "错误: " << what << ": "
-              << (detail.empty() ? ReasonText(hr) : detail) << " (" << CodeText(hr)
-              << ")\n";
+  context.err << "karstel: 错误: " << what << ": "
+              << (detail.empty() ? ReasonText(hr) : detail) << " ("
+              << CodeText(hr) << ")\n";
   return kExitError;
 }
 
 void PrintFailureCause(std::ostream& err, const GenerationFailure& failure) {
-  err << "原因: " << failure.step;
+  err << "karstel: 原因: " << failure.step;
   if (!failure.file.empty()) err << " " << common::PathToUtf8(failure.file);
   if (!failure.detail.empty()) {
     err << ": " << failure.detail << " (" << CodeText(failure.hr) << ")\n";
