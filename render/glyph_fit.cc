@@ -17,7 +17,7 @@ constexpr int kSmallestSize = kNominalSize / 2;
 // The room drawn around each cell while measuring: little, since every
 // pixel of room is drawn, copied and looked at; a glyph that reaches its
 // edge is drawn again with twice the room, up to four cells each way.
-constexpr int kFirstRoom = 8;
+constexpr int kFirstRoom = 4;
 constexpr int kLastRoom = 4 * kCellW;
 // The scratch canvas of a pass: no wider than the atlas (Direct2D, under
 // Wine too, refuses bitmaps wider than its largest texture and then draws
