@@ -4,9 +4,9 @@
 set -eu
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-# clang 16 for the ThreadSanitizer build: the first Debian clang
+# clang 16 for the ThreadSanitizer and fuzzing builds: the first Debian clang
 # whose std::source_location works with GCC 12's library. Its sanitizer and
-# runtimes and LLVM's OpenMP (which tells ThreadSanitizer about its
+# libFuzzer runtimes and LLVM's OpenMP (which tells ThreadSanitizer about its
 # barriers) are only recommended by it, so they are named here.
 packages="cmake ninja-build g++ clang-16 libclang-rt-16-dev libomp-16-dev
   libgtest-dev libgmock-dev googletest

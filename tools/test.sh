@@ -2,8 +2,8 @@
 # Builds every preset and runs every test: the Linux suite natively, the
 # sanitizer build's fuzz and mutation tests and one generation and restore
 # with its command line, the same under ThreadSanitizer for the threaded
-# parts, and the Windows suite under Wine; then packages the release from
-# those trees and checks the packages.
+# parts, a short run of every libFuzzer harness, and the Windows suite under
+# Wine; then packages the release from those trees and checks the packages.
 set -eu
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -37,6 +37,10 @@ export TSAN_OPTIONS="ignore_noninstrumented_modules=1 halt_on_error=1"
   --font "WenQuanYi Micro Hei" --quiet
 "$tsan" restore --game-folder "$sample/tsan" >/dev/null
 unset TSAN_OPTIONS
+# Every reader of outside data under libFuzzer, a few seconds each.
+cmake --preset linux-fuzz
+cmake --build --preset linux-fuzz
+tools/fuzz.sh 5
 cmake --preset windows
 cmake --build --preset windows
 ctest --preset windows
