@@ -31,7 +31,8 @@ cmake --preset linux-tsan
 cmake --build --preset linux-tsan
 ctest --preset linux-tsan
 tsan=build/linux-tsan/app/cli/karstel
-export TSAN_OPTIONS="ignore_noninstrumented_modules=1 halt_on_error=1"
+export TSAN_OPTIONS="ignore_noninstrumented_modules=1 halt_on_error=1
+  external_symbolizer_path=/usr/bin/addr2line"
 "$tsan" sample "$sample/tsan" >/dev/null
 "$tsan" generate --game-folder "$sample/tsan" \
   --font "WenQuanYi Micro Hei" --quiet
