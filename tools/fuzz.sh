@@ -5,6 +5,8 @@
 # so later runs go on from what earlier ones found. A crash or a failed
 # check stops the run; its input is kept in build/linux-fuzz/crashes/.
 #   tools/fuzz.sh [SECONDS]
+# One input again (a crash, or a corpus file) with its report:
+#   build/linux-fuzz/fuzz/HARNESS_fuzzer FILE
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-5}
