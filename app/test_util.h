@@ -34,8 +34,7 @@ using Bytes = std::vector<std::byte>;
 /// pattern that depends on `seed`.
 inline texture::CompressedImage PatternAtlas(unsigned seed = 1) {
   texture::CompressedImage image;
-  EXPECT_EQ(image.Allocate2D(texture::DXGI_FORMAT_BC3_UNORM, 4096, 4096, 1, 1),
-            0);
+  EXPECT_EQ(image.Allocate2D(texture::DXGI_FORMAT_BC3_UNORM, 4096, 4096), 0);
   for (std::size_t i = 0; i < image.byteSize(); ++i)
     image.memory()[i] = std::byte((i >> 10) * 13 + seed * 31 + (i & 7));
   return image;

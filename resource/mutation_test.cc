@@ -112,7 +112,7 @@ TEST(MutationTest, LoaderAndPatcherFailCleanly) {
   large.textures.insert(large.textures.begin(),
                         {"pack:/font_hd.dds", 4096, 4096, kFormatDxt5, 1});
   texture::CompressedImage atlas;
-  ASSERT_EQ(atlas.Allocate2D(77, 4096, 4096, 1, 1), 0);
+  ASSERT_EQ(atlas.Allocate2D(77, 4096, 4096), 0);
   std::memset(atlas.memory(), 0, atlas.byteSize());
 
   std::mt19937 rng(20261207);

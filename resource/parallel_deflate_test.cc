@@ -131,7 +131,7 @@ TEST(FastSaveTest, ExpandsExactlyAsTheStraightforwardWriter) {
 
 TEST(FastSaveTest, CacheServesOnlyItsImageAndGivesTheSameFiles) {
   texture::CompressedImage image;
-  ASSERT_EQ(image.Allocate2D(77, 1024, 1024, 1, 1), 0);  // 1 MiB
+  ASSERT_EQ(image.Allocate2D(77, 1024, 1024), 0);  // 1 MiB
   Bytes pixels = TextureLike(image.byteSize(), 9);
   std::memcpy(image.memory(), pixels.data(), pixels.size());
 
@@ -153,7 +153,7 @@ TEST(FastSaveTest, CacheServesOnlyItsImageAndGivesTheSameFiles) {
   // bytes.
   std::byte* oldMemory = image.memory();
   image.Clear();
-  ASSERT_EQ(image.Allocate2D(77, 1024, 1024, 1, 1), 0);
+  ASSERT_EQ(image.Allocate2D(77, 1024, 1024), 0);
   std::memset(image.memory(), 0x5A, image.byteSize());
   layout.list.physicalBlocks[0].data = image.memory();
   EXPECT_FALSE(cache.Covers(image.memory(), image.byteSize()));

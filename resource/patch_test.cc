@@ -21,7 +21,7 @@ using namespace test;
 const texture::CompressedImage& Atlas() {
   static const texture::CompressedImage image = [] {
     texture::CompressedImage result;
-    EXPECT_EQ(result.Allocate2D(77, 4096, 4096, 1, 1), 0);
+    EXPECT_EQ(result.Allocate2D(77, 4096, 4096), 0);
     for (std::size_t i = 0; i < result.byteSize(); ++i)
       result.memory()[i] = std::byte((i >> 12) * 7 + (i & 3));
     return result;
@@ -373,7 +373,7 @@ TEST_F(PatchFailureTest, ImageSmallerThanTheTextureIsRefused) {
   Bytes original = BuildSampleWtd(ThreeTextures());
   fs.Put("fonts.wtd", original);
   texture::CompressedImage small;
-  ASSERT_EQ(small.Allocate2D(77, 64, 64, 1, 1), 0);
+  ASSERT_EQ(small.Allocate2D(77, 64, 64), 0);
   EXPECT_EQ(CodeOf([&] { PatchFontsWtd(fs, "fonts.wtd", "fonts.wtd", small); }),
             common::kEInvalidArg);
   ExpectUntouched(original);

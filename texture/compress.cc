@@ -270,8 +270,7 @@ HRESULT CompressImageTuned(const ImageView& source, std::uint32_t targetFormat,
       IsPlanar(source.format) || IsPalettized(source.format))
     return kNotSupported;
 
-  HRESULT hr =
-      result.Allocate2D(targetFormat, source.width, source.height, 1, 1);
+  HRESULT hr = result.Allocate2D(targetFormat, source.width, source.height);
   if (common::Failed(hr)) return hr;
   const ImageView* image = result.ImageAt(0, 0, 0);
   if (!image) {

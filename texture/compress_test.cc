@@ -154,7 +154,7 @@ TEST(CompressImageTest, SevenBySevenRepeatsTheSecondColumnAndRow) {
 TEST(CompressImageTest, RefusedFormatsLeaveTheResultUntouched) {
   std::vector<std::byte> bytes = RandomBytes(64, 1);
   CompressedImage result;
-  ASSERT_EQ(result.Allocate2D(77, 8, 8, 1, 1), 0);
+  ASSERT_EQ(result.Allocate2D(77, 8, 8), 0);
   std::byte* before = result.memory();
   ImageView view = ViewOf(bytes, 4, 4);
   EXPECT_EQ(CompressImage(view, 87, CompressParallel, 0.5f, result),

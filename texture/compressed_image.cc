@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <new>
 #include <utility>
 
@@ -12,33 +11,8 @@ namespace {
 
 using common::kArithmeticOverflow;
 
-void* AlignedAlloc(std::size_t size) noexcept {
-#if defined(_WIN32)
-  return _aligned_malloc(size, 16);
-#else
-  return std::aligned_alloc(16, (size + 15) & ~std::size_t{15});
-#endif
-}
-
-void AlignedFree(void* p) noexcept {
-#if defined(_WIN32)
-  _aligned_free(p);
-#else
-  std::free(p);
-#endif
-}
-
-// Levels of the full mip chain: one more than the number of times the larger
-// side halves down to 1.
-std::uint32_t FullChainLength(std::uint32_t width, std::uint32_t height) {
-  std::uint32_t side = width > height ? width : height;
-  std::uint32_t levels = 1;
-  while (side > 1) {
-    side >>= 1;
-    ++levels;
-  }
-  return levels;
-}
+// The pixel buffer's alignment: vector loads of whole blocks.
+constexpr std::align_val_t kAlignment{16};
 
 }  // namespace
 
@@ -74,7 +48,7 @@ CompressedImage::CompressedImage(CompressedImage&& other) noexcept
     : imageCount_(std::exchange(other.imageCount_, 0)),
       byteSize_(std::exchange(other.byteSize_, 0)),
       info_(std::exchange(other.info_, ImageInfo{})),
-      images_(std::exchange(other.images_, nullptr)),
+      image_(std::exchange(other.image_, ImageView{})),
       memory_(std::exchange(other.memory_, nullptr)),
       serial_(std::exchange(other.serial_, 0)) {}
 
@@ -84,7 +58,7 @@ CompressedImage& CompressedImage::operator=(CompressedImage&& other) noexcept {
     imageCount_ = std::exchange(other.imageCount_, 0);
     byteSize_ = std::exchange(other.byteSize_, 0);
     info_ = std::exchange(other.info_, ImageInfo{});
-    images_ = std::exchange(other.images_, nullptr);
+    image_ = std::exchange(other.image_, ImageView{});
     memory_ = std::exchange(other.memory_, nullptr);
     serial_ = std::exchange(other.serial_, 0);
   }
@@ -94,91 +68,51 @@ CompressedImage& CompressedImage::operator=(CompressedImage&& other) noexcept {
 void CompressedImage::Clear() noexcept {
   imageCount_ = 0;
   byteSize_ = 0;
-  delete[] images_;
-  images_ = nullptr;
-  AlignedFree(memory_);
+  image_ = ImageView{};
+  if (memory_) ::operator delete(memory_, kAlignment);
   memory_ = nullptr;
   serial_ = 0;
   info_ = ImageInfo{};
 }
 
-// Failures: E_INVALIDARG for a bad format code, a zero size or too many
-// levels; 0x80070032 for a palettized format; 0x80070216 when the total does
-// not fit in 32 bits; E_OUTOFMEMORY; E_FAIL if a record would end past the
-// buffer.
+// Failures: E_INVALIDARG for a bad format code or a zero size; 0x80070032
+// for a palettized format; 0x80070216 when the image does not fit in 32
+// bits (info is set by then); E_OUTOFMEMORY.
 HRESULT CompressedImage::Allocate2D(std::uint32_t format, std::uint32_t width,
-                                    std::uint32_t height,
-                                    std::uint32_t arrayCount,
-                                    std::uint32_t mipCount) {
-  if (format < 1 || format > 190 || width == 0 || height == 0 ||
-      arrayCount == 0)
+                                    std::uint32_t height) {
+  if (format < 1 || format > 190 || width == 0 || height == 0)
     return common::kEInvalidArg;
   if (IsPalettized(format)) return common::kNotSupported;
-  std::uint32_t fullChain = FullChainLength(width, height);
-  if (mipCount == 0) mipCount = fullChain;
-  if (mipCount > fullChain) return common::kEInvalidArg;
 
   Clear();
-  info_ = {width, height, 1, arrayCount, mipCount, 0, 0, format, 3};
+  info_ = {width, height, 1, 1, 1, 0, 0, format, 3};
+  ImageView view{width, height, format};
+  HRESULT hr =
+      BlockPitchRule(format, width, height, view.rowPitch, view.slicePitch);
+  if (common::Failed(hr)) return hr;
 
-  std::uint64_t total = 0;
-  for (std::uint32_t item = 0; item < arrayCount; ++item) {
-    std::uint32_t w = width, h = height;
-    for (std::uint32_t level = 0; level < mipCount; ++level) {
-      std::uint32_t row, slice;
-      HRESULT hr = BlockPitchRule(format, w, h, row, slice);
-      if (common::Failed(hr)) return hr;
-      total += slice;
-      if (total > 0xFFFFFFFFu) return kArithmeticOverflow;
-      w = w > 1 ? w >> 1 : 1;
-      h = h > 1 ? h >> 1 : 1;
-    }
-  }
-  std::uint64_t count = std::uint64_t{arrayCount} * mipCount;
-  if (count > 0xFFFFFFFFu) return kArithmeticOverflow;
-
-  images_ = new (std::nothrow) ImageView[count]();
-  if (!images_) return common::kEOutOfMemory;
-  memory_ = static_cast<std::byte*>(AlignedAlloc(total ? total : 16));
+  // Not zero-filled: the compressor writes every byte.
+  memory_ = static_cast<std::byte*>(::operator new(
+      view.slicePitch ? view.slicePitch : 16, kAlignment, std::nothrow));
   if (!memory_) {
     Clear();
     return common::kEOutOfMemory;
   }
-  imageCount_ = static_cast<std::uint32_t>(count);
-  byteSize_ = static_cast<std::size_t>(total);
+  view.pixels = memory_;
+  image_ = view;
+  imageCount_ = 1;
+  byteSize_ = view.slicePitch;
   static std::atomic<std::uint64_t> lastSerial{0};
   serial_ = ++lastSerial;
-
-  std::uint64_t offset = 0;
-  std::size_t index = 0;
-  for (std::uint32_t item = 0; item < arrayCount; ++item) {
-    std::uint32_t w = width, h = height;
-    for (std::uint32_t level = 0; level < mipCount; ++level) {
-      ImageView& view = images_[index++];
-      view.width = w;
-      view.height = h;
-      view.format = format;
-      BlockPitchRule(format, w, h, view.rowPitch, view.slicePitch);
-      view.pixels = memory_ + offset;
-      offset += view.slicePitch;
-      if (offset > total) {
-        Clear();
-        return common::kEFail;
-      }
-      w = w > 1 ? w >> 1 : 1;
-      h = h > 1 ? h >> 1 : 1;
-    }
-  }
   return common::kSOk;
 }
 
 const ImageView* CompressedImage::ImageAt(std::uint32_t mipLevel,
                                           std::uint32_t item,
                                           std::uint32_t slice) const {
-  if (!images_ || mipLevel >= info_.mipCount || slice != 0 ||
-      item >= info_.arrayCount)
+  if (imageCount_ == 0 || mipLevel != 0 || item != 0 || slice != 0)
     return nullptr;
-  return &images_[mipLevel + item * info_.mipCount];
+  return &image_;
 }
 
 }  // namespace texture

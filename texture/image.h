@@ -40,7 +40,7 @@ struct ImageInfo {
   std::uint32_t dimension = 0;
 };
 
-/// Owns a compressed texture: its image records and one 16-byte aligned
+/// Owns a compressed texture: its image record and one 16-byte aligned
 /// pixel buffer. Either empty (all zero, nothing allocated) or allocated.
 /// Large, so it is moved, never copied.
 class CompressedImage {
@@ -52,12 +52,13 @@ class CompressedImage {
   CompressedImage& operator=(const CompressedImage&) = delete;
   ~CompressedImage() { Clear(); }
 
-  /// Sizes and allocates a two-dimensional texture; mipCount 0 asks for the
-  /// full chain. Returns an HRESULT; see the failure codes in the .cc file.
+  /// Sizes and allocates a two-dimensional texture of one image (one mip
+  /// level, no array), which is all the compressor makes. Returns an
+  /// HRESULT; see the failure codes in the .cc file.
   HRESULT Allocate2D(std::uint32_t format, std::uint32_t width,
-                     std::uint32_t height, std::uint32_t arrayCount,
-                     std::uint32_t mipCount);
-  /// The record of one mip level of one array item, or null.
+                     std::uint32_t height);
+  /// The record of one mip level of one array item: the image at (0, 0, 0),
+  /// null anywhere else or while empty.
   const ImageView* ImageAt(std::uint32_t mipLevel, std::uint32_t item,
                            std::uint32_t slice) const;
   /// Frees everything and zeroes every field.
@@ -76,7 +77,7 @@ class CompressedImage {
   std::uint32_t imageCount_ = 0;
   std::size_t byteSize_ = 0;
   ImageInfo info_{};
-  ImageView* images_ = nullptr;
+  ImageView image_{};
   std::byte* memory_ = nullptr;
   std::uint64_t serial_ = 0;
 };

@@ -4,7 +4,12 @@
 set -eu
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-packages="cmake ninja-build g++ clang libgtest-dev libgmock-dev googletest
+# clang 16 for the ThreadSanitizer and fuzzing builds: the first Debian clang
+# whose std::source_location works with GCC 12's library. Its sanitizer and
+# libFuzzer runtimes and LLVM's OpenMP (which tells ThreadSanitizer about its
+# barriers) are only recommended by it, so they are named here.
+packages="cmake ninja-build g++ clang-16 libclang-rt-16-dev libomp-16-dev
+  libgtest-dev libgmock-dev googletest
   zlib1g-dev libpng-dev libfreetype-dev libfontconfig-dev
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 wine fonts-wine xvfb xauth x11-apps imagemagick xdotool

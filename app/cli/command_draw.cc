@@ -1,7 +1,5 @@
 // `karstel atlas` and `karstel preview`: what the generation and the dialog's
 // preview draw, written as files instead of into the game.
-#include <charconv>
-
 #include "app/atlas_builder.h"
 #include "app/character_table.h"
 #include "app/cli/command.h"
@@ -10,6 +8,7 @@
 #include "app/cli/png_writer.h"
 #include "app/episode.h"
 #include "app/progress.h"
+#include "common/decimal.h"
 #include "common/result.h"
 #include "common/text.h"
 #include "render/glyph_atlas.h"
@@ -79,10 +78,10 @@ bool ParseSize(std::string_view text, std::uint32_t& width,
   std::size_t x = text.find('x');
   if (x == std::string_view::npos) return false;
   auto number = [](std::string_view digits, std::uint32_t& value) {
-    auto [end, error] =
-        std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    return error == std::errc() && end == digits.data() + digits.size() &&
-           value >= 1 && value <= 16384;
+    auto parsed = common::ParseDecimal(digits);
+    if (!parsed || *parsed < 1 || *parsed > 16384) return false;
+    value = static_cast<std::uint32_t>(*parsed);
+    return true;
   };
   return number(text.substr(0, x), width) && number(text.substr(x + 1), height);
 }

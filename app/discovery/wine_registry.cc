@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/discovery/registry.h"
+#include "common/text.h"
 
 namespace app {
 namespace {
@@ -26,44 +27,6 @@ int HexDigit(char c) {
   return -1;
 }
 
-// Decodes one UTF-8 sequence at text[pos]; a broken one gives U+FFFD and
-// consumes one byte. Appends UTF-16 to out.
-void AppendUtf8Char(std::string_view text, std::size_t& pos,
-                    std::u16string& out) {
-  auto byte = [&](std::size_t i) {
-    return static_cast<unsigned char>(text[i]);
-  };
-  unsigned char lead = byte(pos);
-  int length = lead < 0x80       ? 1
-               : lead >> 5 == 6  ? 2
-               : lead >> 4 == 14 ? 3
-               : lead >> 3 == 30 ? 4
-                                 : 0;
-  char32_t c = length == 1   ? lead
-               : length == 2 ? lead & 0x1F
-               : length == 3 ? lead & 0x0F
-                             : lead & 0x07;
-  bool valid = length != 0 && pos + length <= text.size();
-  for (int i = 1; valid && i < length; ++i) {
-    if ((byte(pos + i) & 0xC0) != 0x80) valid = false;
-    c = c << 6 | (byte(pos + i) & 0x3F);
-  }
-  if (valid && (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) valid = false;
-  if (!valid) {
-    out.push_back(u'\uFFFD');
-    ++pos;
-    return;
-  }
-  pos += length;
-  if (c >= 0x10000) {
-    c -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-  } else {
-    out.push_back(static_cast<char16_t>(c));
-  }
-}
-
 // Reads an escaped string from line[pos] up to the unescaped `delimiter`,
 // as Wine writes them, and leaves pos after the delimiter. Nothing when the
 // delimiter never comes.
@@ -77,7 +40,13 @@ std::optional<std::u16string> ParseEscaped(std::string_view line,
       return out;
     }
     if (c != '\\') {
-      AppendUtf8Char(line, pos, out);
+      // Text up to the next escape or the delimiter, which are ASCII and so
+      // never inside a UTF-8 sequence.
+      const char stops[] = {delimiter, '\\'};
+      std::size_t end = line.find_first_of(std::string_view(stops, 2), pos);
+      if (end == std::string_view::npos) end = line.size();
+      out += common::Utf8ToUtf16(line.substr(pos, end - pos));
+      pos = end;
       continue;
     }
     if (++pos == line.size()) return std::nullopt;
@@ -125,9 +94,10 @@ std::optional<std::u16string> ParseEscaped(std::string_view line,
                ++digits)
             value = value << 3 | (line[pos++] - '0');
           out.push_back(static_cast<char16_t>(value));
+        } else if (static_cast<unsigned char>(c) < 0x80) {
+          out.push_back(static_cast<char16_t>(c));  // stands for itself
         } else {
-          --pos;  // any other escaped character stands for itself
-          AppendUtf8Char(line, pos, out);
+          --pos;  // so does a character beyond ASCII, read as text above
         }
     }
   }

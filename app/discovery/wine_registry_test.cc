@@ -85,6 +85,8 @@ TEST(WineRegistryTest, ShortHexEscapeStopsAtANonDigit) {
 TEST(WineRegistryTest, ReadsRawUtf8AndReplacesBrokenBytes) {
   EXPECT_EQ(Find("[K]\n\"V\"=\"D:\\\\游戏\xff\"\n", u"K", u"V"),
             u"D:\\游戏\uFFFD");
+  // An overlong NUL would cut the path short where Windows reads it.
+  EXPECT_EQ(Find("[K]\n\"V\"=\"a\xc0\x80z\"\n", u"K", u"V"), u"a\uFFFD\uFFFDz");
 }
 
 TEST(WineRegistryTest, JoinsContinuationLines) {
