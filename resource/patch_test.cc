@@ -1,6 +1,7 @@
 #include "resource/patch.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <fstream>
 
@@ -256,6 +257,51 @@ TEST(PatchFontsWtdTest, SamplesAndPatchedFilesAreShapedLikeTheGames) {
       EXPECT_EQ(Read32(record + kRecordWord68Offset), 0u) << e.name;
     }
   }
+}
+
+// Files of the shape of every fonts.wtd: written byte for byte as they
+// always were (the expansions' CRC-32 before blocks were kept inside their
+// pages), blocks end to end and inside their pages.
+TEST(PatchFontsWtdTest, FontsWtdShapedFilesKeepTheirBytes) {
+  const std::pair<SampleWtdOptions, std::uint32_t> samples[] = {
+      {RealisticSampleOptions(), 0x9C045162u}, {ThreeTextures(), 0x39A99A4Cu}};
+  for (const auto& [options, crc] : samples) {
+    Bytes written = Patched(BuildSampleWtd(options));
+    ResourceFile file = LoadBytes(written);
+    EXPECT_EQ(crc32(0, reinterpret_cast<const Bytef*>(file.body.data()),
+                    static_cast<uInt>(file.body.size())),
+              crc);
+    PageReport pages = CheckPages(written);
+    EXPECT_EQ(pages.crossing, 0);
+    EXPECT_EQ(pages.gaps, 0);
+  }
+}
+
+// Dictionaries of many small textures (the game's button sets) need more
+// than 4096 bytes of records and names; end to end, some record or pixel
+// block would straddle a page end, font_chs's own record among them.
+TEST(PatchFontsWtdTest, NoBlockCrossesAPage) {
+  int gaps = 0;
+  for (int count = 36; count < 56; ++count) {
+    SampleWtdOptions options;
+    for (int i = 0; i < count; ++i)
+      options.textures.push_back({"pack:/button_" + std::to_string(i) + ".dds",
+                                  static_cast<std::uint16_t>(32 << (i % 3)),
+                                  static_cast<std::uint16_t>(32 << (i % 2)),
+                                  i % 4 ? kFormatDxt5 : kFormatA8R8G8B8,
+                                  static_cast<std::uint8_t>(1 + i % 3)});
+    SortByKey(options.textures);
+    options.virtualSize = 8192;
+    options.seed = static_cast<std::uint32_t>(count);
+    Bytes written = Patched(BuildSampleWtd(options));
+    EXPECT_GT(DecodeSegmentSizes(FlagsOf(written)).virtualSize, 4096u);
+    PageReport pages = CheckPages(written);
+    EXPECT_EQ(pages.crossing, 0) << count;
+    EXPECT_EQ(pages.blocks, 4 + 2 * (count + 1) + count + 1);
+    gaps += pages.gaps;
+    EXPECT_EQ(Written(written).entries.size(), std::size_t(count) + 1);
+  }
+  EXPECT_GT(gaps, 0);
 }
 
 TEST(PatchFontsWtdTest, WritesDictionariesLargerThan4096Bytes) {

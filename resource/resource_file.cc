@@ -143,7 +143,13 @@ std::uint32_t VirtualSegmentSize(const BlockList& blocks) {
   sizes.reserve(blocks.virtualBlocks.size());
   for (const ResourceBlock& block : blocks.virtualBlocks)
     sizes.push_back(block.size);
-  return DecodeSegmentSizes(VirtualPageFlags(std::move(sizes))).virtualSize;
+  return DecodeSegmentSizes(VirtualPageFlags(sizes)).virtualSize;
+}
+
+// Where a block starts when `position` bytes of its segment are written:
+// at its offset when the layout left a gap before it.
+std::uint32_t StartOf(const ResourceBlock& block, std::uint32_t position) {
+  return std::max(position, block.offset);
 }
 
 // The reference writer: every byte of the expansion through one stream, in
@@ -151,23 +157,32 @@ std::uint32_t VirtualSegmentSize(const BlockList& blocks) {
 void SaveStraightforward(common::OutputFile& file, const BlockList& blocks) {
   const std::uint32_t virtualSize = VirtualSegmentSize(blocks);
   DeflateWriter writer(file);
-  std::uint32_t total = 0;
-  for (const ResourceBlock& block : blocks.virtualBlocks) {
-    writer.WriteChunk(block.data, block.size, false);
-    writer.WriteFill(PaddingTo16(block.size));
-    total += block.size + PaddingTo16(block.size);
-  }
+  auto writeSegment = [&](const std::vector<ResourceBlock>& segment) {
+    std::uint32_t position = 0;
+    for (const ResourceBlock& block : segment) {
+      std::uint32_t start = StartOf(block, position);
+      writer.WriteFill(start - position);
+      writer.WriteChunk(block.data, block.size, false);
+      writer.WriteFill(PaddingTo16(block.size));
+      position = start + block.size + PaddingTo16(block.size);
+    }
+    return position;
+  };
+  std::uint32_t total = writeSegment(blocks.virtualBlocks);
   if (total < virtualSize) writer.WriteFill(virtualSize - total);
-  for (const ResourceBlock& block : blocks.physicalBlocks) {
-    writer.WriteChunk(block.data, block.size, false);
-    writer.WriteFill(PaddingTo16(block.size));
-  }
+  writeSegment(blocks.physicalBlocks);
   writer.WriteChunk(nullptr, 0, true);
 }
 
-void AppendBlock(std::vector<std::byte>& out, const ResourceBlock& block) {
+// Appends a block, after the fill up to its start, with its padding;
+// `position` follows the segment.
+void AppendBlock(std::vector<std::byte>& out, const ResourceBlock& block,
+                 std::uint32_t& position) {
+  std::uint32_t start = StartOf(block, position);
+  out.insert(out.end(), start - position, kFill);
   out.insert(out.end(), block.data, block.data + block.size);
   out.insert(out.end(), PaddingTo16(block.size), kFill);
+  position = start + block.size + PaddingTo16(block.size);
 }
 
 std::uint32_t Adler(std::uint32_t adler, std::span<const std::byte> data) {
@@ -279,22 +294,28 @@ DeflatedParts DeflateAroundLargeBlock(const BlockList& blocks,
 
   std::vector<std::byte> before;
   std::uint32_t total = 0;
-  for (const ResourceBlock& block : blocks.virtualBlocks) {
-    AppendBlock(before, block);
-    total += block.size + PaddingTo16(block.size);
-  }
+  for (const ResourceBlock& block : blocks.virtualBlocks)
+    AppendBlock(before, block, total);
   const std::uint32_t virtualSize = VirtualSegmentSize(blocks);
   if (total < virtualSize)
     before.insert(before.end(), virtualSize - total, kFill);
   std::size_t i = 0;
+  std::uint32_t position = 0;
   for (; i < physical.size() && (!hasLarge || i < parts.largeIndex); ++i)
-    AppendBlock(before, physical[i]);
+    AppendBlock(before, physical[i], position);
+  if (hasLarge) {
+    // The gap before the large block belongs to the run before it.
+    std::uint32_t start = StartOf(physical[i], position);
+    before.insert(before.end(), start - position, kFill);
+    position = start + parts.largeSize + PaddingTo16(parts.largeSize);
+  }
   parts.adlerBefore = Adler(1, before);
   parts.before = DeflateRaw(
       before, {}, hasLarge ? DeflateEnd::Full : DeflateEnd::Final, parallel);
   if (hasLarge) {
     std::vector<std::byte> after(PaddingTo16(parts.largeSize), kFill);
-    for (++i; i < physical.size(); ++i) AppendBlock(after, physical[i]);
+    for (++i; i < physical.size(); ++i)
+      AppendBlock(after, physical[i], position);
     parts.adlerAfter = Adler(1, after);
     parts.afterBytes = after.size();
     parts.after = DeflateRaw(after, {}, DeflateEnd::Final, parallel);

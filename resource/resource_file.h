@@ -69,11 +69,15 @@ struct ResourceFile {
 };
 
 /// One contiguous block of segment content: where its bytes are, how many,
-/// and the pointer slot that refers to it (none for the dictionary root).
+/// the pointer slot that refers to it (none for the dictionary root), and
+/// its place in its segment as the layout set it. A block is written at its
+/// offset when that lies past the end of the block before it (the layout
+/// leaves such gaps so that no block crosses a page), else right after it.
 struct ResourceBlock {
   const std::byte* data = nullptr;
   std::uint32_t size = 0;
   std::byte* slot = nullptr;
+  std::uint32_t offset = 0;
 };
 
 struct BlockList {
