@@ -75,13 +75,19 @@ int ReportFailure(const CommandContext& context, const std::string& what) {
 void PrintFailureCause(std::ostream& err, const GenerationFailure& failure) {
   err << "原因: " << failure.step;
   if (!failure.file.empty()) err << " " << common::PathToUtf8(failure.file);
-  if (!failure.detail.empty()) {
+  if (!failure.detail.empty())
     err << ": " << failure.detail << " (" << CodeText(failure.hr) << ")\n";
+  else
+    err << ": " << Reason(failure.hr) << " ("
+        << common::platform::SystemMessageText(failure.hr) << ", "
+        << CodeText(failure.hr) << ")\n";
+  if (failure.replaced.empty()) {
+    err << "没有更改任何游戏文件。\n";
     return;
   }
-  err << ": " << Reason(failure.hr) << " ("
-      << common::platform::SystemMessageText(failure.hr) << ", "
-      << CodeText(failure.hr) << ")\n";
+  err << "已替换:";
+  for (Episode episode : failure.replaced) err << " " << EpisodeName(episode);
+  err << "；其余未更改。可用 karstel restore 还原。\n";
 }
 
 }  // namespace app

@@ -6,6 +6,7 @@
 
 #include "app/discovery/settings_file.h"
 #include "app/discovery/vdf.h"
+#include "common/result.h"
 #include "common/text.h"
 
 namespace app {
@@ -39,9 +40,14 @@ void AddOnce(std::vector<common::Path>& folders,
   if (identities.insert(Identity(folder)).second) folders.push_back(folder);
 }
 
-bool IsFolder(const common::Path& path) {
-  std::error_code error;
-  return std::filesystem::is_directory(path, error);
+// A folder that cannot be looked at counts as none.
+bool IsFolder(common::FileSystem& fs, const common::Path& path) {
+  try {
+    return fs.StatusOf(path) == common::EntryKind::Folder;
+  } catch (...) {
+    LOG_CAUGHT_EXCEPTION();
+    return false;
+  }
 }
 
 }  // namespace
@@ -88,14 +94,14 @@ std::vector<common::Path> SteamLibraries(common::FileSystem& fs,
   std::vector<common::Path> libraries;
   std::set<common::Path> identities;
   for (const common::Path& root : SteamRoots(home)) {
-    if (!IsFolder(root)) continue;
+    if (!IsFolder(fs, root)) continue;
     AddOnce(libraries, identities, root);
     for (const char* place : {"steamapps", "config"}) {
       auto text = ReadSettingsFile(fs, root / place / "libraryfolders.vdf",
                                    kMaxSteamFileBytes);
       if (!text) continue;
       for (const common::Path& library : ParseLibraryFolders(*text))
-        if (IsFolder(library)) AddOnce(libraries, identities, library);
+        if (IsFolder(fs, library)) AddOnce(libraries, identities, library);
     }
   }
   return libraries;
