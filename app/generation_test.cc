@@ -14,6 +14,7 @@
 #include "render/text_engine.h"
 #include "resource/resource_file.h"
 #include "testing/temp_dir.h"
+#include "texture/dxt5_test_decoder.h"
 
 namespace app {
 namespace {
@@ -360,6 +361,31 @@ class DrawingCheckTest : public GenerationTest {
 
   render::GlyphFindings findings_;
 };
+
+// The one atlas builder draws with the engine, checks the drawing and
+// compresses the whole canvas to one BC3 level.
+TEST(BuildGlyphAtlasTest, BuildsOneBc3LevelOfTheWholeAtlas) {
+  BuiltAtlas atlas =
+      BuildGlyphAtlas(StandInEngine([](std::uint32_t) { return true; }), {},
+                      {Font(u"Main"), Font(u"Main")},
+                      render::RenderEngine::DirectWrite, false, u"一");
+  const texture::CompressedImage& image = atlas.image;
+  EXPECT_EQ(image.info().width, 4096u);
+  EXPECT_EQ(image.info().height, 4096u);
+  EXPECT_EQ(image.info().format, 77u);
+  EXPECT_EQ(image.info().mipCount, 1u);
+  ASSERT_EQ(image.byteSize(), 16777216u);
+  EXPECT_TRUE(atlas.findings.empty());
+  // The stand-in inks the pixel (32, 33) of the first cell: block (8, 8)
+  // holds it; the blocks of the second row of cells are transparent.
+  auto alphaAt = [&](std::uint32_t bx, std::uint32_t by, int pixel) {
+    auto block = reinterpret_cast<const std::uint8_t*>(image.memory()) +
+                 std::size_t{by} * 16384 + bx * 16;
+    return texture::testing::DecodeDxt5Block(block)[pixel].a;
+  };
+  EXPECT_EQ(alphaAt(8, 8, 4), 255);  // row 1, column 0 of the block
+  for (std::uint32_t bx = 0; bx < 16; ++bx) EXPECT_EQ(alphaAt(bx, 20, 0), 0);
+}
 
 TEST_F(DrawingCheckTest, EngineThatDrawsNothingFailsAndTouchesNoFile) {
   test::MakeGameFolder(dir_.path(), true, u"一二三四五六七八九十");
