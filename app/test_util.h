@@ -147,6 +147,9 @@ class RecordingFileSystem final : public common::FileSystem {
       const common::Path& folder) override {
     return inner_.ListFolder(folder);
   }
+  common::Path CanonicalPath(const common::Path& path) override {
+    return inner_.CanonicalPath(path);
+  }
   std::unique_ptr<common::OutputFile> CreateForWrite(
       const common::Path& path) override {
     Record("create " + path.generic_string());

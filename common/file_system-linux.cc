@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 #include <thread>
 
@@ -219,6 +220,13 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const Path& folder) {
     }
     entries.push_back({Path(std::string(name)), kind});
   }
+}
+
+Path RealFileSystem::CanonicalPath(const Path& path) {
+  std::unique_ptr<char, decltype(&std::free)> resolved(
+      ::realpath(path.c_str(), nullptr), &std::free);
+  THROW_LAST_ERROR_IF(!resolved);
+  return Path(resolved.get());
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::CreateForWrite(const Path& path) {

@@ -254,6 +254,31 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const Path& folder) {
   return entries;
 }
 
+Path RealFileSystem::CanonicalPath(const Path& path) {
+  // Without any access, and sharing everything: only the name is asked for.
+  HANDLE opened = ::CreateFileW(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  THROW_LAST_ERROR_IF(opened == INVALID_HANDLE_VALUE || opened == nullptr);
+  UniqueFileHandle h(opened);
+  std::wstring name(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = ::GetFinalPathNameByHandleW(
+        h.get(), name.data(), static_cast<DWORD>(name.size()),
+        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    THROW_LAST_ERROR_IF(length == 0);
+    if (length < name.size()) {
+      name.resize(length);
+      break;
+    }
+    name.resize(length);
+  }
+  // The system answers in its long form: \\?\C:\... or \\?\UNC\server\...
+  if (name.starts_with(L"\\\\?\\UNC\\")) return Path(L"\\\\" + name.substr(8));
+  if (name.starts_with(L"\\\\?\\")) return Path(name.substr(4));
+  return Path(name);
+}
+
 std::unique_ptr<OutputFile> RealFileSystem::CreateForWrite(const Path& path) {
   // CREATE_NEW fails on any existing name, a link included, so nothing
   // planted there is followed or truncated. The handle shares no delete

@@ -92,6 +92,11 @@ class FileSystem {
   /// The names in `folder` (without "." and ".."), in no set order. Throws
   /// the operating-system error when it cannot be listed.
   virtual std::vector<FolderEntry> ListFolder(const Path& folder) = 0;
+  /// The absolute form of `path` with every link resolved and no "." or
+  /// ".." left: two names of one file or folder give the same. Throws the
+  /// operating-system error, ERROR_FILE_NOT_FOUND for a name that does not
+  /// exist.
+  virtual Path CanonicalPath(const Path& path) = 0;
   /// Creates a new file for writing. Fails with ERROR_FILE_EXISTS when the
   /// name is taken, by a file or by a link, which is never followed: a file
   /// planted at that name is neither truncated nor written through.
@@ -124,6 +129,7 @@ class RealFileSystem final : public FileSystem {
   EntryKind StatusOf(const Path& path) override;
   void CreateFolders(const Path& folder) override;
   std::vector<FolderEntry> ListFolder(const Path& folder) override;
+  Path CanonicalPath(const Path& path) override;
   std::unique_ptr<OutputFile> CreateForWrite(const Path& path) override;
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;

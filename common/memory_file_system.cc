@@ -136,6 +136,13 @@ std::vector<FolderEntry> MemoryFileSystem::ListFolder(const Path& folder) {
   return entries;
 }
 
+Path MemoryFileSystem::CanonicalPath(const Path& path) {
+  Path normal = path.lexically_normal();
+  THROW_HR_IF(HresultFromWin32(kErrorFileNotFound),
+              StatusOf(normal) == EntryKind::Absent);
+  return normal;
+}
+
 std::unique_ptr<OutputFile> MemoryFileSystem::CreateForWrite(const Path& path) {
   log.push_back("create " + Key(path));
   CheckWritable(path);

@@ -30,6 +30,8 @@ class MemoryFileSystem final : public FileSystem {
   void CreateFolders(const Path& folder) override;
   /// A folder that does not exist throws ERROR_PATH_NOT_FOUND.
   std::vector<FolderEntry> ListFolder(const Path& folder) override;
+  /// Memory holds no links: the name without "." and "..".
+  Path CanonicalPath(const Path& path) override;
   std::unique_ptr<OutputFile> CreateForWrite(const Path& path) override;
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <set>
-#include <system_error>
 
 #include "app/discovery/settings_file.h"
 #include "app/discovery/vdf.h"
@@ -28,16 +27,18 @@ bool IsAllDigits(std::string_view text) {
 }
 
 // Two spellings of one folder (a link, a trailing separator) compare equal.
-common::Path Identity(const common::Path& folder) {
-  std::error_code error;
-  common::Path canonical = std::filesystem::canonical(folder, error);
-  return error ? folder.lexically_normal() : canonical;
+common::Path Identity(common::FileSystem& fs, const common::Path& folder) {
+  try {
+    return fs.CanonicalPath(folder);
+  } catch (const common::ResultException&) {
+    return folder.lexically_normal();
+  }
 }
 
 // A library file may list thousands of folders: a set keeps this linear.
-void AddOnce(std::vector<common::Path>& folders,
+void AddOnce(common::FileSystem& fs, std::vector<common::Path>& folders,
              std::set<common::Path>& identities, const common::Path& folder) {
-  if (identities.insert(Identity(folder)).second) folders.push_back(folder);
+  if (identities.insert(Identity(fs, folder)).second) folders.push_back(folder);
 }
 
 // A folder that cannot be looked at counts as none.
@@ -95,13 +96,13 @@ std::vector<common::Path> SteamLibraries(common::FileSystem& fs,
   std::set<common::Path> identities;
   for (const common::Path& root : SteamRoots(home)) {
     if (!IsFolder(fs, root)) continue;
-    AddOnce(libraries, identities, root);
+    AddOnce(fs, libraries, identities, root);
     for (const char* place : {"steamapps", "config"}) {
       auto text = ReadSettingsFile(fs, root / place / "libraryfolders.vdf",
                                    kMaxSteamFileBytes);
       if (!text) continue;
       for (const common::Path& library : ParseLibraryFolders(*text))
-        if (IsFolder(fs, library)) AddOnce(libraries, identities, library);
+        if (IsFolder(fs, library)) AddOnce(fs, libraries, identities, library);
     }
   }
   return libraries;
