@@ -5,6 +5,7 @@
 #include <span>
 
 #include "common/result.h"
+#include "resource/bytes.h"
 #include "resource/layout.h"
 #include "resource/parallel_deflate.h"
 #include "resource/patch.h"
@@ -122,13 +123,10 @@ void WritePrepared(common::OutputFile& out,
                    const DeflatedRun& texture) {
   const FontPatch& patch = *prepared.patch;
   std::byte head[12];
-  auto put32 = [](std::byte* at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) at[i] = std::byte(value >> (8 * i));
-  };
-  put32(head, patch.header().magic);
-  put32(head + 4, patch.header().version);
-  put32(head + 8,
-        patch.layoutFlags() | (patch.header().flags & kCarriedFlagBits));
+  Write32(head, patch.header().magic);
+  Write32(head + 4, patch.header().version);
+  Write32(head + 8,
+          patch.layoutFlags() | (patch.header().flags & kCarriedFlagBits));
   common::WriteExactly(out, head);
   const std::byte zlibHeader[2] = {std::byte{0x78}, std::byte{0xDA}};
   common::WriteExactly(out, zlibHeader);
@@ -165,12 +163,14 @@ void FontTexturePipeline::Write(const texture::CompressedImage& image,
     // does, since the source was read.
     const common::Path folder = files_[i].destination.parent_path();
     if (!folder.empty()) fs_.CreateFolders(folder);
-    // Once, on every core: the variants store the same texture.
-    if (texture.compressed.empty())
-      texture =
-          Deflate({image.memory(), kFontTextureBytes}, DeflateEnd::Sync, true);
     pending.push_back(std::make_unique<common::PendingReplacement>(
         fs_, files_[i].destination, [&](common::OutputFile& out) {
+          // Once, on every core: the variants store the same texture. Only
+          // once the first new file exists, so that a folder that may not
+          // be written is found out before the work.
+          if (texture.compressed.empty())
+            texture = Deflate({image.memory(), kFontTextureBytes},
+                              DeflateEnd::Sync, true);
           WritePrepared(out, *prepared, texture);
         }));
   }
