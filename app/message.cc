@@ -17,9 +17,11 @@ std::string_view IconLabel(MessageIcon icon) {
 
 }  // namespace
 
-void TerminalMessageSink::ShowMessage(MessageIcon icon, std::string_view text) {
+void TerminalMessageSink::ShowMessage(MessageIcon icon, std::string_view text,
+                                      std::string_view) {
   std::ostream& stream = icon == MessageIcon::Information ? out_ : err_;
-  stream << kMessageTitle << ": " << IconLabel(icon) << ": " << text << "\n";
+  // The command line's one prefix, as on its other lines.
+  stream << "karstel: " << IconLabel(icon) << ": " << text << "\n";
   stream.flush();
 }
 

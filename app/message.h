@@ -22,13 +22,14 @@ class MessageSink {
  public:
   virtual ~MessageSink() = default;
   /// Shows `text` (UTF-8; "\n" breaks the line) and returns once the user
-  /// has closed it.
-  virtual void ShowMessage(MessageIcon icon, std::string_view text) = 0;
+  /// has closed it. `details`, when not empty, says more: why a command
+  /// failed and what to do; the dialog shows it in a part the user opens.
+  virtual void ShowMessage(MessageIcon icon, std::string_view text,
+                           std::string_view details) = 0;
+  void ShowMessage(MessageIcon icon, std::string_view text) {
+    ShowMessage(icon, text, {});
+  }
 };
-
-/// Messages owned by a window: a task dialog on Windows (ownerWindow is the
-/// main dialog's HWND); the terminal elsewhere.
-std::unique_ptr<MessageSink> MakeWindowMessageSink(void* ownerWindow);
 
 /// Prints "Karstel: 警告: text" lines: information on `out`, warnings and
 /// errors on `err`.
@@ -36,7 +37,10 @@ class TerminalMessageSink final : public MessageSink {
  public:
   TerminalMessageSink(std::ostream& out, std::ostream& err)
       : out_(out), err_(err) {}
-  void ShowMessage(MessageIcon icon, std::string_view text) override;
+  using MessageSink::ShowMessage;
+  /// The details are left out: the command line prints the cause itself.
+  void ShowMessage(MessageIcon icon, std::string_view text,
+                   std::string_view details) override;
 
  private:
   std::ostream& out_;
@@ -49,12 +53,19 @@ class RecordingMessageSink final : public MessageSink {
   struct Message {
     MessageIcon icon;
     std::string text;
-    bool operator==(const Message&) const = default;
+    bool operator==(const Message& other) const {
+      return icon == other.icon && text == other.text;
+    }
   };
-  void ShowMessage(MessageIcon icon, std::string_view text) override {
+  using MessageSink::ShowMessage;
+  void ShowMessage(MessageIcon icon, std::string_view text,
+                   std::string_view details) override {
     messages.push_back({icon, std::string(text)});
+    this->details.emplace_back(details);
   }
   std::vector<Message> messages;
+  /// The details of each message, in the same order.
+  std::vector<std::string> details;
 };
 
 }  // namespace app

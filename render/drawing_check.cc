@@ -60,13 +60,17 @@ const char* EngineName(RenderEngine engine) {
   return engine == RenderEngine::GdiPlus ? "GDI+" : "DirectWrite";
 }
 
-GlyphFindings CheckDrawing(std::span<const std::byte> pixels,
-                           std::uint32_t width, std::uint32_t height,
-                           const GlyphCoverage& coverage, RenderEngine engine) {
+namespace {
+
+// The findings of a drawing, given which cells got ink.
+template <typename HasInk>
+GlyphFindings CheckCells(const GlyphCoverage& coverage, RenderEngine engine,
+                         HasInk hasInk) {
   GlyphFindings findings;
   findings.overflow = coverage.overflow;
   std::size_t drawable = 0, inked = 0, chosen = 0;
-  for (const CellCoverage& entry : coverage.cells) {
+  for (std::size_t i = 0; i < coverage.cells.size(); ++i) {
+    const CellCoverage& entry = coverage.cells[i];
     char16_t unit = entry.cell.unit;
     if (entry.source == GlyphSource::Missing) {
       findings.missing += unit;
@@ -77,7 +81,7 @@ GlyphFindings CheckDrawing(std::span<const std::byte> pixels,
     if (IsInkless(unit)) continue;
     ++drawable;
     chosen += entry.source == GlyphSource::Chosen;
-    if (CellHasInk(pixels, width, height, entry.cell.box)) {
+    if (hasInk(i, entry)) {
       ++inked;
     } else {
       findings.blank += unit;
@@ -97,6 +101,25 @@ GlyphFindings CheckDrawing(std::span<const std::byte> pixels,
                      std::to_string(empty) + " 个是空的" + advice);
   }
   return findings;
+}
+
+}  // namespace
+
+GlyphFindings CheckDrawing(std::span<const std::byte> pixels,
+                           std::uint32_t width, std::uint32_t height,
+                           const GlyphCoverage& coverage, RenderEngine engine) {
+  return CheckCells(coverage, engine,
+                    [&](std::size_t, const CellCoverage& entry) {
+                      return CellHasInk(pixels, width, height, entry.cell.box);
+                    });
+}
+
+GlyphFindings CheckDrawing(const FitReport& drawn,
+                           const GlyphCoverage& coverage, RenderEngine engine) {
+  return CheckCells(coverage, engine,
+                    [&](std::size_t i, const CellCoverage&) {
+                      return i < drawn.inked.size() && drawn.inked[i];
+                    });
 }
 
 }  // namespace render

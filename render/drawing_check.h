@@ -61,6 +61,11 @@ GlyphFindings CheckDrawing(std::span<const std::byte> pixels,
                            std::uint32_t width, std::uint32_t height,
                            const GlyphCoverage& coverage, RenderEngine engine);
 
+/// The same from a fitted drawing's report of which cells got ink, for a
+/// canvas that was not blank (the preview's chequered background).
+GlyphFindings CheckDrawing(const FitReport& drawn,
+                           const GlyphCoverage& coverage, RenderEngine engine);
+
 /// "DirectWrite" or "GDI+".
 const char* EngineName(RenderEngine engine);
 

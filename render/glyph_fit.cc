@@ -17,7 +17,7 @@ constexpr int kSmallestSize = kNominalSize / 2;
 // The room drawn around each cell while measuring: little, since every
 // pixel of room is drawn, copied and looked at; a glyph that reaches its
 // edge is drawn again with twice the room, up to four cells each way.
-constexpr int kFirstRoom = 8;
+constexpr int kFirstRoom = 4;
 constexpr int kLastRoom = 4 * kCellW;
 // The scratch canvas of a pass: no wider than the atlas (Direct2D, under
 // Wine too, refuses bitmaps wider than its largest texture and then draws
@@ -126,10 +126,12 @@ class GlyphFitter {
     const PixelBox whole{0, 0, static_cast<int>(surface.width()),
                          static_cast<int>(surface.height())};
     std::vector<bool> bled(cells_.size(), false);
+    report.inked.assign(cells_.size(), false);
     for (std::size_t i = 0; i < cells_.size(); ++i) {
       const GlyphCell& cell = cells_[i];
       const MeasuredGlyph& glyph = measured_[i];
       if (glyph.ink.empty()) continue;
+      report.inked[i] = true;
       const FontPlacement& place = placement_.Of(cell.font);
       PixelBox box = BoxOf(cell);
       PixelBox at{box.left + glyph.ink.left + place.dx,

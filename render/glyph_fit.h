@@ -13,6 +13,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "render/glyph_cell.h"
 #include "render/text_engine.h"
@@ -50,6 +51,9 @@ struct FitReport {
   GlyphPlacement placement;
   std::u16string cut;   ///< units whose ink leaves their cell (and is lost)
   std::u16string bled;  ///< units whose cell holds ink of another glyph
+  /// Per cell, whether its glyph left any ink; empty when the engine drew
+  /// straight onto a blank canvas.
+  std::vector<bool> inked;
 };
 
 /// Makes the engine ready for the two fonts at the given scales (the

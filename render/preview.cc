@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "render/drawing_check.h"
+#include "render/glyph_coverage.h"
 #include "render/glyph_fit.h"
 #include "render/text_engine.h"
 
@@ -93,8 +95,14 @@ PreviewImage DrawPreview(const GlyphFonts& fonts, RenderEngine engine,
   options.mode = fit;
   options.engineClips = engine == RenderEngine::GdiPlus;
   options.placement = placement;
-  DrawFittedGlyphs(surface, SystemGlyphRenderers(engine, fonts), cells,
-                   options);
+  FitReport drawn = DrawFittedGlyphs(
+      surface, SystemGlyphRenderers(engine, fonts), cells, options);
+  // An engine that draws nothing here (GDI+ under Wine, for ideographs) is
+  // a failure the player must hear of, not a preview of empty cells.
+  CheckDrawing(drawn,
+               MeasureGlyphCoverage(fonts, engine, layout.grid, curlyQuotes,
+                                    text),
+               engine);
   if (layout.scaled) {
     surface = ScaleSurface(surface, layout.shownWidth, layout.shownHeight);
   }

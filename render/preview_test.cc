@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
+#include "render/drawing_check.h"
 #include "render/render_test_util.h"
 
 namespace render {
@@ -103,10 +105,8 @@ TEST_P(DrawPreviewTest, EmptyTextGivesNoImage) {
 }
 
 TEST_P(DrawPreviewTest, UnscaledPreviewShowsGlyphsOnOpaqueChequer) {
-  if (GetParam() == RenderEngine::DirectWrite &&
-      testutil::DirectWriteOverwritesDc()) {
-    GTEST_SKIP() << "Wine's DC render target overwrites the chequer";
-  }
+  // Each glyph is drawn apart and laid over the chequer, so Wine's DC
+  // render target, which overwrites what it is bound to, keeps it too.
   // A, B, LF: three cells; the line break leaves the third one bare.
   PreviewImage image = DrawPreview(fonts_, GetParam(), false, u"AB\n",
                                    kClientWidth, kClientHeight);
@@ -141,6 +141,34 @@ TEST_P(DrawPreviewTest, LongTextIsScaledIntoTheClientArea) {
     anyBright |= static_cast<int>(image.pixels[i]) > 0x80;
   }
   EXPECT_TRUE(anyBright);  // the white glyphs survive the shrinking
+}
+
+TEST_P(DrawPreviewTest, EngineThatDrawsNothingFailsAndSaysWhichToUse) {
+  // As GDI+ under Wine does for every ideograph at 58 pixels.
+  GlyphCoverage coverage;
+  coverage.cells.resize(2);
+  coverage.cells[0].cell.unit = u'\u6D4B';
+  coverage.cells[1].cell.unit = u' ';
+  FitReport drawn;
+  drawn.inked = {false, false};
+  try {
+    CheckDrawing(drawn, coverage, GetParam());
+    ADD_FAILURE() << "an empty drawing passed";
+  } catch (const common::ResultException& e) {
+    const std::string& text = e.GetFailureInfo().message;
+    EXPECT_EQ(text.find(GetParam() == RenderEngine::GdiPlus ? "GDI+" : "Dir"),
+              0u);
+    EXPECT_EQ(text.find("请改用 DirectWrite 引擎") != std::string::npos,
+              GetParam() == RenderEngine::GdiPlus)
+        << text;
+  }
+  if (GetParam() == RenderEngine::GdiPlus &&
+      testutil::GdiPlusDropsWideGlyphs()) {
+    EXPECT_THROW(DrawPreview(testutil::SameFonts(MakeFont(testutil::kCjkFace)),
+                             GetParam(), false, u"测试文本", kClientWidth,
+                             kClientHeight),
+                 common::ResultException);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, DrawPreviewTest,

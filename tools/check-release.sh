@@ -99,8 +99,10 @@ printf '%s\n' "./karstel-$version/LICENSE" "./karstel-$version/bin/karstel" \
 cmp -s "$work/files" "$work/expected" ||
   fail "tarball holds $(tr '\n' ' ' <"$work/files")"
 cmp -s "$top/LICENSE" LICENSE || fail "tarball LICENSE differs from LICENSE"
-cmp -s "$top/使用说明.txt" README.zh-CN.md ||
-  fail "tarball guide differs from README.zh-CN.md"
+python3 tools/guide_to_text.py README.zh-CN.md | cmp -s "$top/使用说明.txt" - ||
+  fail "tarball guide differs from README.zh-CN.md as plain text"
+! grep -q -e '](' -e '^#' -e '`' "$top/使用说明.txt" ||
+  fail "tarball guide still holds Markdown"
 preconv "$top/share/man/man1/karstel.1" |
   groff -man -Tutf8 -ww -Wbreak -z 2>"$work/man" || true
 [ ! -s "$work/man" ] || fail "man page: $(cat "$work/man")"

@@ -9,7 +9,8 @@
 #                                          使用说明.txt, LICENSE
 #
 # The programs come from the linux (Release) and windows presets; trees that
-# are already built are only brought up to date. The guide is README.zh-CN.md.
+# are already built are only brought up to date. The guide is README.zh-CN.md
+# as plain text (tools/guide_to_text.py).
 # The archives hold fixed owners and the last commit's time, so the same tree
 # gives the same bytes. tools/check-release.sh checks what this writes.
 set -eu
@@ -35,8 +36,11 @@ win=$stage/windows
 x86_64-w64-mingw32-strip -o "$win/Karstel.exe" build/windows/Karstel.exe
 x86_64-w64-mingw32-strip -o "$win/karstel-cli.exe" \
   build/windows/app/cli/karstel-cli.exe
+# The guide as plain text: Markdown's marks and a picture link are noise in
+# Notepad or a text editor.
+python3 tools/guide_to_text.py README.zh-CN.md >"$stage/guide.txt"
 printf '\357\273\277' >"$win/使用说明.txt"
-sed 's/\r$//; s/$/\r/' README.zh-CN.md >>"$win/使用说明.txt"
+sed 's/\r$//; s/$/\r/' "$stage/guide.txt" >>"$win/使用说明.txt"
 sed 's/\r$//; s/$/\r/' LICENSE >"$win/LICENSE"
 zip=$release/Karstel-$version-windows-x64.zip
 rm -f "$zip"
@@ -59,7 +63,7 @@ top=$stage/linux/karstel-$version
 strip -o "$top/bin/karstel" build/linux/app/cli/Release/karstel
 chmod 755 "$top/bin/karstel"
 cp docs/karstel.1 "$top/share/man/man1/karstel.1"
-cp README.zh-CN.md "$top/使用说明.txt"
+cp "$stage/guide.txt" "$top/使用说明.txt"
 cp LICENSE "$top/LICENSE"
 chmod 644 "$top/share/man/man1/karstel.1" "$top/使用说明.txt" "$top/LICENSE"
 tarball=$release/karstel-$version-linux-x86_64.tar.gz

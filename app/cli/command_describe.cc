@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "app/cli/command.h"
+#include "app/cli/command_options.h"
 #include "common/result.h"
 #include "common/text.h"
 #include "resource/resource_file.h"
@@ -52,22 +53,27 @@ void PrintTextures(std::ostream& out,
 }  // namespace
 
 int RunInspect(const CommandContext& context, Arguments args) {
-  constexpr char kUsage[] = "用法: karstel inspect FILE\n";
-  if (WantsHelp(args)) return PrintHelp(context, kUsage);
-  if (args.size() != 1) {
-    context.err << kUsage;
-    return kExitUsage;
-  }
+  const CommandSpec spec{"inspect",
+                         "FILE",
+                         "显示 fonts.wtd 的标头和其中的全部纹理。",
+                         {{"FILE", "", "一个 fonts.wtd (或其他 .wtd) 文件"}},
+                         {}};
+  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
+  std::string error;
+  auto options = ParseOptions(args, spec, error);
+  if (options) error = PositionalError(spec, *options);
+  if (!options || !error.empty()) return UsageError(context, spec, error);
+  const std::string& path = options->positional[0];
   try {
-    auto file = context.fs.OpenForRead(common::PathFromUtf8(args[0]));
+    auto file = context.fs.OpenForRead(common::PathFromUtf8(path));
     resource::ResourceFile resource = resource::LoadResource(*file);
-    context.out << "文件 (file): " << args[0] << "\n";
+    context.out << "文件 (file): " << path << "\n";
     PrintHeader(context.out, resource.header, resource.sizes);
     resource::ResourceContext bound(resource);
     PrintTextures(context.out, resource::ListTextures(bound));
     return kExitSuccess;
   } catch (...) {
-    return ReportFailure(context, "无法读取 " + args[0]);
+    return ReportFailure(context, "无法读取 " + path);
   }
 }
 

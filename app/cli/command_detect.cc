@@ -1,4 +1,5 @@
 #include "app/cli/command.h"
+#include "app/cli/command_options.h"
 #include "app/discovery/registry.h"
 #include "app/game_folder.h"
 #include "common/text.h"
@@ -6,12 +7,13 @@
 namespace app {
 
 int RunDetect(const CommandContext& context, Arguments args) {
-  constexpr char kUsage[] = "用法: karstel detect\n";
-  if (WantsHelp(args)) return PrintHelp(context, kUsage);
-  if (!args.empty()) {
-    context.err << kUsage;
-    return kExitUsage;
-  }
+  const CommandSpec spec{
+      "detect", "", "像图形界面的“自动选择”一样查找游戏目录并显示它。", {}, {}};
+  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
+  std::string error;
+  auto options = ParseOptions(args, spec, error);
+  if (options) error = PositionalError(spec, *options);
+  if (!options || !error.empty()) return UsageError(context, spec, error);
   TerminalMessageSink messages(context.out, context.err);
   auto registry = MakeSystemRegistryReader();
   common::Path gameFolder;

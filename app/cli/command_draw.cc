@@ -19,20 +19,47 @@
 namespace app {
 namespace {
 
-constexpr char kAtlasUsage[] =
-    "用法: karstel atlas [--font FACE] [--symbol-font FACE] [--bold] "
-    "[--italic]\n"
-    "         [--quotes corner|curly] [--engine directwrite|gdiplus] "
-    "[--fit auto|none]\n"
-    "         (--game-folder DIR | --table char_table.dat) -o OUT [--strict] "
-    "[--quiet]\n";
-constexpr char kPreviewUsage[] =
-    "用法: karstel preview [--font FACE] [--symbol-font FACE] [--bold] "
-    "[--italic]\n"
-    "         [--quotes corner|curly] [--engine directwrite|gdiplus] "
-    "[--fit auto|none]\n"
-    "         [--game-folder DIR | --table char_table.dat]\n"
-    "         [--text 测试文本] [--size 283x252] -o preview.png\n";
+CommandSpec AtlasSpec() {
+  CommandSpec spec{
+      "atlas",
+      "[--font FACE] [--symbol-font FACE] [--bold] [--italic]\n"
+      "         [--quotes corner|curly] [--engine directwrite|gdiplus] "
+      "[--fit auto|none]\n"
+      "         (--game-folder DIR | --table char_table.dat) -o OUT "
+      "[--strict] [--quiet]",
+      "画出 generate 会画的字形图集，写为 OUT.png (直通 alpha) 和 OUT.dds\n"
+      "(原样的 B8G8R8A8 画布)；不改动任何游戏文件。",
+      {},
+      DrawingOptionSpecs()};
+  spec.options.push_back({"--game-folder", "DIR", "用这个游戏目录的字符表"});
+  spec.options.push_back({"--table", "FILE", "用这个字符表 (char_table.dat)"});
+  spec.options.push_back({"-o", "OUT", "输出文件名，不含 .png 和 .dds"});
+  spec.options.push_back(
+      {"--strict", "", "有缺字、替代字体或被裁切的字时报错，不写入文件"});
+  return spec;
+}
+
+CommandSpec PreviewSpec() {
+  CommandSpec spec{
+      "preview",
+      "[--font FACE] [--symbol-font FACE] [--bold] [--italic]\n"
+      "         [--quotes corner|curly] [--engine directwrite|gdiplus] "
+      "[--fit auto|none]\n"
+      "         [--game-folder DIR | --table char_table.dat]\n"
+      "         [--text 测试文本] [--size 283x252] -o preview.png",
+      "把图形界面的预览写为 PNG 图片。",
+      {},
+      DrawingOptionSpecs()};
+  spec.options.push_back(
+      {"--game-folder", "DIR", "字形的位置与这个游戏目录的字符表的图集相同"});
+  spec.options.push_back(
+      {"--table", "FILE", "字形的位置与这个字符表的图集相同"});
+  spec.options.push_back({"--text", "TEXT", "预览的文字 (默认 测试文本)"});
+  spec.options.push_back(
+      {"--size", "WxH", "预览区域的大小 (默认 283x252，与图形界面相同)"});
+  spec.options.push_back({"-o", "FILE.png", "输出的 PNG 文件"});
+  return spec;
+}
 
 // The text and the size of the dialog's preview as it opens.
 constexpr char kPreviewText[] = "测试文本";
@@ -60,32 +87,25 @@ bool ParseSize(std::string_view text, std::uint32_t& width,
   return number(text.substr(0, x), width) && number(text.substr(x + 1), height);
 }
 
-int Usage(const CommandContext& context, const std::string& error,
-          const char* usage) {
-  if (!error.empty()) context.err << "错误: " << error << "\n";
-  context.err << usage;
-  return kExitUsage;
-}
-
 }  // namespace
 
 int RunAtlas(const CommandContext& context, Arguments args) {
-  if (WantsHelp(args)) return PrintHelp(context, kAtlasUsage);
+  const CommandSpec spec = AtlasSpec();
+  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
   std::string error;
-  std::vector<std::string_view> valueOptions = kDrawingValueOptions;
-  valueOptions.insert(valueOptions.end(), {"--game-folder", "--table", "-o"});
-  std::vector<std::string_view> flags = kDrawingFlags;
-  flags.push_back("--strict");
-  auto options = ParseOptions(args, valueOptions, flags, error);
-  if (!options) return Usage(context, error, kAtlasUsage);
+  auto options = ParseOptions(args, spec, error);
+  if (!options) return UsageError(context, spec, error);
   auto drawing = ParseDrawingOptions(*options, error);
   auto folder = options->Value("--game-folder");
   auto tablePath = options->Value("--table");
   auto out = options->Value("-o");
-  if (!drawing || !out || out->empty() ||
-      folder.has_value() == tablePath.has_value() ||
-      !options->positional.empty())
-    return Usage(context, error, kAtlasUsage);
+  if (!options->positional.empty())
+    error = "多余的参数: " + options->positional[0];
+  else if (!out || out->empty())
+    error = "缺少 -o OUT";
+  else if (folder.has_value() == tablePath.has_value())
+    error = "须指定 --game-folder 或 --table 之一";
+  if (!drawing || !error.empty()) return UsageError(context, spec, error);
   if (!CheckFontsAvailable(context, drawing->fonts)) return kExitError;
   bool strict = options->Flag("--strict");
   if (!CheckItalic(context, *drawing, strict)) return kExitError;
@@ -106,7 +126,8 @@ int RunAtlas(const CommandContext& context, Arguments args) {
         drawing->quoteStyle == QuoteStyle::CurlyQuotes, units, drawing->fit);
     PrintGlyphFindings(context.err, checked.findings);
     if (strict && !checked.findings.empty()) {
-      context.err << "错误: 图集不完整（见上），按 --strict 的要求未写入文件\n";
+      context.err << "karstel: 错误: 图集不完整（见上），按 --strict "
+                     "的要求未写入文件\n";
       return kExitError;
     }
     render::GlyphAtlas atlas;
@@ -131,13 +152,11 @@ int RunAtlas(const CommandContext& context, Arguments args) {
 }
 
 int RunPreview(const CommandContext& context, Arguments args) {
-  if (WantsHelp(args)) return PrintHelp(context, kPreviewUsage);
+  const CommandSpec spec = PreviewSpec();
+  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
   std::string error;
-  std::vector<std::string_view> valueOptions = kDrawingValueOptions;
-  valueOptions.insert(valueOptions.end(),
-                      {"--text", "--size", "-o", "--game-folder", "--table"});
-  auto options = ParseOptions(args, valueOptions, kDrawingFlags, error);
-  if (!options) return Usage(context, error, kPreviewUsage);
+  auto options = ParseOptions(args, spec, error);
+  if (!options) return UsageError(context, spec, error);
   auto drawing = ParseDrawingOptions(*options, error);
   auto out = options->Value("-o");
   std::string text = options->Value("--text").value_or(kPreviewText);
@@ -149,9 +168,11 @@ int RunPreview(const CommandContext& context, Arguments args) {
   auto folder = options ? options->Value("--game-folder") : std::nullopt;
   auto tablePath = options ? options->Value("--table") : std::nullopt;
   if (folder && tablePath) error = "--game-folder 与 --table 只能选一个";
-  if (!drawing || !out || out->empty() || !options->positional.empty() ||
-      !error.empty())
-    return Usage(context, error, kPreviewUsage);
+  if (!options->positional.empty())
+    error = "多余的参数: " + options->positional[0];
+  else if (error.empty() && (!out || out->empty()))
+    error = "缺少 -o FILE.png";
+  if (!drawing || !error.empty()) return UsageError(context, spec, error);
   if (!CheckFontsAvailable(context, drawing->fonts)) return kExitError;
   if (!CheckItalic(context, *drawing, false)) return kExitError;
   if (drawing->bestFace &&

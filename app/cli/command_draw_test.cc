@@ -91,6 +91,21 @@ TEST_F(DrawCommandTest, GenerateWithAnUnknownFaceTouchesNothing) {
   EXPECT_EQ(generate.code, kExitError);
   EXPECT_NE(generate.err.find("No Such Face 42"), std::string::npos);
   EXPECT_EQ(AllWtd(), before);
+  // A name cut short gets the installed names near it.
+  Outcome near = Invoke(
+      RunGenerate, {"--game-folder", Folder(), "--font", "wenquanyi micro"});
+  EXPECT_EQ(near.code, kExitError);
+  EXPECT_NE(near.err.find("相近的已安装字体: \"WenQuanYi Micro Hei"),
+            std::string::npos)
+      << near.err;
+  EXPECT_NE(near.err.find("运行 karstel fonts"), std::string::npos);
+  // The folder is an option's value, and the player hears so.
+  Outcome bare = Invoke(RunGenerate, {Folder(), "--font", kFont});
+  EXPECT_EQ(bare.code, kExitUsage);
+  EXPECT_NE(bare.err.find("游戏目录请写在 --game-folder 之后"),
+            std::string::npos)
+      << bare.err;
+  EXPECT_EQ(AllWtd(), before);
 }
 
 TEST_F(DrawCommandTest, GenerateWarnsAboutAFolderWithoutGameFiles) {

@@ -39,6 +39,59 @@ void PrintFinding(std::ostream& err, std::size_t count, const std::string& what,
   err << "\n";
 }
 
+std::u16string Lower(std::u16string_view text) {
+  std::u16string lower(text);
+  for (char16_t& unit : lower)
+    if (unit >= u'A' && unit <= u'Z') unit = unit - u'A' + u'a';
+  return lower;
+}
+
+// Edits (insertions, deletions, changes) from a to b.
+std::size_t EditDistance(std::u16string_view a, std::u16string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1,
+                         diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// Up to three installed families whose names are near `name`: those that
+// contain it or are contained in it first, then the fewest edits away
+// (no more than a third of the name).
+std::vector<std::u16string> ClosestFamilies(std::u16string_view name) {
+  std::u16string wanted = Lower(name);
+  std::vector<std::pair<std::size_t, std::u16string>> scored;
+  try {
+    for (const render::InstalledFamily& family :
+         render::ListInstalledFamilies()) {
+      std::u16string candidate = Lower(family.name);
+      std::size_t score = candidate.find(wanted) != std::u16string::npos ||
+                                  wanted.find(candidate) != std::u16string::npos
+                              ? 0
+                              : EditDistance(wanted, candidate);
+      if (score <= std::max<std::size_t>(2, wanted.size() / 3))
+        scored.emplace_back(score, family.name);
+    }
+  } catch (...) {
+    LOG_CAUGHT_EXCEPTION();  // no suggestions then
+  }
+  std::stable_sort(
+      scored.begin(), scored.end(),
+      [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::u16string> names;
+  for (std::size_t i = 0; i < scored.size() && i < 3; ++i)
+    names.push_back(scored[i].second);
+  return names;
+}
+
 }  // namespace
 
 std::size_t CountGlyphs(std::u16string_view text) {
@@ -85,7 +138,7 @@ bool ChooseBestFace(const CommandContext& context, DrawingOptions& drawing,
     return false;
   }
   if (ranked.empty()) {
-    context.err << "错误: 系统中没有可用的字体\n";
+    context.err << "karstel: 错误: 系统中没有可用的字体\n";
     return false;
   }
   const render::FamilyCoverage& best = ranked.front();
@@ -110,8 +163,9 @@ bool CheckItalic(const CommandContext& context, const DrawingOptions& drawing,
     return true;
   context.err << "karstel: DirectWrite 引擎按正体绘制；斜体请用 GDI+\n";
   if (!strict) return true;
-  context.err << "错误: 按 --strict 的要求未绘制（请去掉 --italic 或改用 "
-                 "--engine gdiplus）\n";
+  context.err
+      << "karstel: 错误: 按 --strict 的要求未绘制（请去掉 --italic 或改用 "
+         "--engine gdiplus）\n";
   return false;
 }
 
@@ -162,7 +216,17 @@ bool CheckFontsAvailable(const CommandContext& context,
         return false;
       }
       LOG_CAUGHT_EXCEPTION();
-      context.err << "错误: 系统中找不到字体 \"" << face << "\"\n";
+      context.err << "karstel: 错误: 系统中找不到字体 \"" << face << "\"\n";
+      std::vector<std::u16string> near =
+          ClosestFamilies(render::FaceName(*font));
+      if (!near.empty()) {
+        context.err << "karstel: 相近的已安装字体:";
+        for (std::size_t i = 0; i < near.size(); ++i)
+          context.err << (i == 0 ? " \"" : "、\"")
+                      << common::Utf16ToUtf8(near[i]) << "\"";
+        context.err << "\n";
+      }
+      context.err << "karstel: 运行 karstel fonts 列出全部已安装的字体\n";
       return false;
     } catch (...) {
       ReportFailure(context, "无法查找字体 " + face);

@@ -1,4 +1,5 @@
 #include "app/cli/command.h"
+#include "app/cli/command_options.h"
 #include "common/result.h"
 #include "common/text.h"
 #include "resource/resource_file.h"
@@ -30,14 +31,20 @@ std::uint32_t DxgiFormatOf(std::uint32_t recordFormat) {
 }  // namespace
 
 int RunExport(const CommandContext& context, Arguments args) {
-  constexpr char kUsage[] =
-      "用法: karstel export FILE NAME OUT.dds\n"
-      "  NAME: 纹理名称, 例如 font_chs 或 pack:/font_chs.dds\n";
-  if (WantsHelp(args)) return PrintHelp(context, kUsage);
-  if (args.size() != 3) {
-    context.err << kUsage;
-    return kExitUsage;
-  }
+  const CommandSpec spec{
+      "export",
+      "FILE NAME OUT.dds",
+      "把 fonts.wtd 中的一个纹理导出为标准的 DDS 文件。",
+      {{"FILE", "", "fonts.wtd 文件"},
+       {"NAME", "", "纹理名称，例如 font_chs 或 pack:/font_chs.dds"},
+       {"OUT.dds", "", "写入的 DDS 文件"}},
+      {}};
+  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
+  std::string error;
+  auto options = ParseOptions(args, spec, error);
+  if (options) error = PositionalError(spec, *options);
+  if (!options || !error.empty()) return UsageError(context, spec, error);
+  args = options->positional;
   try {
     auto input = context.fs.OpenForRead(common::PathFromUtf8(args[0]));
     resource::ResourceFile file = resource::LoadResource(*input);
@@ -59,7 +66,7 @@ int RunExport(const CommandContext& context, Arguments args) {
           });
       return kExitSuccess;
     }
-    context.err << "错误: " << args[0] << " 中没有名为 " << args[1]
+    context.err << "karstel: 错误: " << args[0] << " 中没有名为 " << args[1]
                 << " 的纹理\n";
     return kExitError;
   } catch (...) {

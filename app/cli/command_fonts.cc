@@ -16,9 +16,6 @@
 namespace app {
 namespace {
 
-constexpr char kUsage[] =
-    "用法: karstel fonts [--game-folder DIR | --table char_table.dat]\n";
-
 // The table given, or the detected game folder's; nothing when there is none
 // (a detection that finds no folder is no error here).
 std::optional<common::Path> TablePath(const CommandContext& context,
@@ -45,23 +42,31 @@ std::string Weights(const render::InstalledFamily& family) {
 }  // namespace
 
 int RunFonts(const CommandContext& context, Arguments args) {
-  if (WantsHelp(args)) return PrintHelp(context, kUsage);
+  const CommandSpec spec{
+      "fonts",
+      "[--game-folder DIR | --table char_table.dat]",
+      "列出已安装的字体 (--font 接受的名称) 及其字重；有字符表时，列出每种\n"
+      "字体能画出表中多少个字，按不指定 --font 时的选择顺序排列。",
+      {},
+      {{"--game-folder", "DIR", "用这个游戏目录的字符表；不指定时自动查找"},
+       {"--table", "FILE", "用这个字符表 (char_table.dat)"}}};
+  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
   std::string error;
-  auto options = ParseOptions(args, {"--game-folder", "--table"}, {}, error);
-  if (!options || !options->positional.empty() ||
-      (options->Value("--game-folder") && options->Value("--table"))) {
-    if (!error.empty()) context.err << "错误: " << error << "\n";
-    context.err << kUsage;
-    return kExitUsage;
-  }
+  auto options = ParseOptions(args, spec, error);
+  if (options && !options->positional.empty())
+    error = "多余的参数: " + options->positional[0];
+  if (options && options->Value("--game-folder") && options->Value("--table"))
+    error = "--game-folder 与 --table 只能选一个";
+  if (!options || !error.empty()) return UsageError(context, spec, error);
   try {
     std::optional<common::Path> tablePath = TablePath(context, *options);
     std::u16string units;
     if (tablePath) {
       auto file = context.fs.OpenForRead(*tablePath);
       units = DrawnUnits(ReadCharacterTable(*file));
-      context.err << "karstel: 字符表 " << common::PathToUtf8(*tablePath)
-                  << ": " << units.size() << " 个字符\n";
+      if (!options->Flag("--quiet"))
+        context.err << "karstel: 字符表 " << common::PathToUtf8(*tablePath)
+                    << ": " << units.size() << " 个字符\n";
     }
     // With a table, best first, in the order --font left out chooses by;
     // without one, by name.

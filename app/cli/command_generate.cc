@@ -15,12 +15,28 @@
 namespace app {
 namespace {
 
-constexpr char kUsage[] =
-    "用法: karstel generate [--game-folder DIR] [--font FACE] "
-    "[--symbol-font FACE]\n"
-    "         [--bold] [--italic] [--quotes corner|curly]\n"
-    "         [--engine directwrite|gdiplus] [--fit auto|none]\n"
-    "         [--variants IV,TLAD,TBoGT] [--strict] [--quiet]\n";
+CommandSpec GenerateSpec() {
+  CommandSpec spec{
+      "generate",
+      "[--game-folder DIR] [--font FACE] [--symbol-font FACE] [--bold]\n"
+      "         [--italic] [--quotes corner|curly] [--engine "
+      "directwrite|gdiplus]\n"
+      "         [--fit auto|none] [--variants IV,TLAD,TBoGT] [--strict] "
+      "[--quiet]",
+      "读取字符表，画出全部字符，压缩为 DXT5 并写入所选版本的 fonts.wtd\n"
+      "(第一次写入前留下备份 fonts.wtd.karstel-backup)。",
+      {},
+      DrawingOptionSpecs()};
+  spec.options.insert(
+      spec.options.begin(),
+      {"--game-folder", "DIR",
+       "游戏目录；不指定时自动查找 (Wine/Proton 前缀和 Steam 库)"});
+  spec.options.push_back(
+      {"--variants", "LIST", "要写入的版本，如 IV,TLAD,TBoGT (默认全部)"});
+  spec.options.push_back(
+      {"--strict", "", "有缺字、替代字体或被裁切的字时报错，不写入任何文件"});
+  return spec;
+}
 
 // The units the best face is judged on: the folder's table, or, when it
 // cannot be read (the generation then says why), the common hanzi.
@@ -52,22 +68,25 @@ int ToExitCode(GenerationOutcome outcome) {
 }  // namespace
 
 int RunGenerate(const CommandContext& context, Arguments args) {
-  if (WantsHelp(args)) return PrintHelp(context, kUsage);
+  const CommandSpec spec = GenerateSpec();
+  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
   std::string error;
-  std::vector<std::string_view> valueOptions = kDrawingValueOptions;
-  valueOptions.insert(valueOptions.end(), {"--game-folder", "--variants"});
-  std::vector<std::string_view> flags = kDrawingFlags;
-  flags.push_back("--strict");
-  auto options = ParseOptions(args, valueOptions, flags, error);
+  auto options = ParseOptions(args, spec, error);
+  // "karstel generate /path/to/game": the folder is an option's value.
+  if (options && !options->positional.empty()) {
+    return UsageError(context, spec,
+                      "多余的参数: " + options->positional[0] +
+                          "\n游戏目录请写在 --game-folder 之后，例如: karstel "
+                          "generate --game-folder \"" +
+                          options->positional[0] + "\"");
+  }
   std::optional<DrawingOptions> drawing;
-  if (options && options->positional.empty())
-    drawing = ParseDrawingOptions(*options, error);
+  if (options) drawing = ParseDrawingOptions(*options, error);
   std::optional<std::set<Episode>> episodes = ParseVariants(
       options ? options->Value("--variants").value_or("IV,TBoGT,TLAD") : "");
   if (!drawing || !episodes) {
     if (drawing && !episodes) error = "--variants 只能列出 IV、TLAD、TBoGT";
-    context.err << (error.empty() ? "" : "错误: " + error + "\n") << kUsage;
-    return kExitUsage;
+    return UsageError(context, spec, error);
   }
   if (!CheckFontsAvailable(context, drawing->fonts)) return kExitError;
   if (!CheckItalic(context, *drawing, options->Flag("--strict")))

@@ -1,24 +1,70 @@
 #include "app/cli/command_options.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "common/text.h"
 
 namespace app {
 namespace {
 
-bool Contains(const std::vector<std::string_view>& names,
-              std::string_view name) {
-  return std::find(names.begin(), names.end(), name) != names.end();
+// Every command takes these besides its own.
+constexpr OptionSpec kQuiet = {"--quiet", "",
+                               "只显示结果、警告和错误，不显示进度"};
+constexpr OptionSpec kHelp = {"-h, --help", "", "显示本帮助"};
+
+const OptionSpec* FindOption(const CommandSpec& spec, std::string_view name) {
+  if (name == kQuiet.name) return &kQuiet;
+  for (const OptionSpec& option : spec.options)
+    if (option.name == name) return &option;
+  return nullptr;
+}
+
+void AddRows(std::string& text, const char* heading,
+             const std::vector<OptionSpec>& rows) {
+  if (rows.empty()) return;
+  text += heading;
+  for (const OptionSpec& row : rows) {
+    std::string left = "  " + std::string(row.name);
+    if (!row.value.empty()) left += " " + std::string(row.value);
+    // Names and values are ASCII: their width is their length.
+    left.resize(std::max<std::size_t>(left.size() + 2, 26), ' ');
+    text += left + std::string(row.help) + "\n";
+  }
+}
+
+// Letter case aside, for ASCII names.
+bool SameName(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
 }
 
 // The height and character set the font chooser is set up with.
 constexpr std::int32_t kFontHeight = -58;
 constexpr std::uint8_t kGb2312CharSet = 134;
 
+// A face as fc-list prints it, pasted whole ("/usr/share/fonts/x.ttc:
+// WenQuanYi Micro Hei,文泉驿微米黑:style=Regular") or its names alone
+// ("WenQuanYi Micro Hei,文泉驿微米黑"): the first family name, which is the
+// one fontconfig and the engines know the face by.
+std::string FirstFamilyName(std::string_view face) {
+  if (face.starts_with('/')) {
+    std::size_t colon = face.find(": ");
+    if (colon != std::string_view::npos) face.remove_prefix(colon + 2);
+  }
+  face = face.substr(0, face.find(":style="));
+  face = face.substr(0, face.find(','));
+  while (!face.empty() && face.front() == ' ') face.remove_prefix(1);
+  while (!face.empty() && face.back() == ' ') face.remove_suffix(1);
+  return std::string(face);
+}
+
 // A record without a face name when `face` is empty.
-std::optional<render::LogFont> FontFor(const std::string& face, bool bold,
+std::optional<render::LogFont> FontFor(const std::string& given, bool bold,
                                        bool italic, std::string& error) {
+  std::string face = FirstFamilyName(given);
   std::u16string name = common::Utf8ToUtf16(face);
   if (name.size() > 31) {
     error = "字体名称须为 1 到 31 个字符: " + face;
@@ -35,18 +81,69 @@ std::optional<render::LogFont> FontFor(const std::string& face, bool bold,
 
 }  // namespace
 
-const std::vector<std::string_view> kDrawingValueOptions = {
-    "--font", "--symbol-font", "--quotes", "--engine", "--fit"};
-const std::vector<std::string_view> kDrawingFlags = {"--bold", "--italic",
-                                                     "--quiet"};
+std::string UsageText(const CommandSpec& spec) {
+  std::string text = "用法: karstel " + std::string(spec.name);
+  if (!spec.synopsis.empty()) text += " " + std::string(spec.synopsis);
+  text += "\n";
+  if (!spec.summary.empty()) text += std::string(spec.summary) + "\n";
+  return text;
+}
+
+std::string HelpText(const CommandSpec& spec) {
+  std::string text = UsageText(spec);
+  AddRows(text, "\n参数:\n", spec.arguments);
+  std::vector<OptionSpec> options = spec.options;
+  options.push_back(kQuiet);
+  options.push_back(kHelp);
+  AddRows(text, "\n选项:\n", options);
+  return text;
+}
+
+int PrintCommandHelp(const CommandContext& context, const CommandSpec& spec) {
+  context.out << HelpText(spec);
+  return kExitSuccess;
+}
+
+int UsageError(const CommandContext& context, const CommandSpec& spec,
+               const std::string& error) {
+  if (!error.empty()) context.err << "karstel: 错误: " << error << "\n";
+  context.err << UsageText(spec);
+  return kExitUsage;
+}
+
+std::string PositionalError(const CommandSpec& spec,
+                            const CommandOptions& options) {
+  std::size_t given = options.positional.size();
+  if (given < spec.arguments.size())
+    return "缺少 " + std::string(spec.arguments[given].name);
+  if (given > spec.arguments.size())
+    return "多余的参数: " + options.positional[spec.arguments.size()];
+  return {};
+}
+
+std::vector<OptionSpec> DrawingOptionSpecs() {
+  return {
+      {"--font", "FACE",
+       "主字体 (汉字、全角数字和小写字母)；不指定时选覆盖字符最多的中文字体"},
+      {"--symbol-font", "FACE", "符号字体 (其余字符)；不指定时同主字体"},
+      {"--bold", "", "粗体"},
+      {"--italic", "", "斜体 (只有 GDI+ 引擎画斜体)"},
+      {"--quotes", "corner|curly",
+       "引号样式：corner 为「」『』 (默认)，curly 为“”‘’"},
+      {"--engine", "directwrite|gdiplus", "渲染引擎 (默认 directwrite)"},
+      {"--fit", "auto|none",
+       "auto (默认) 把超出格子的字体整体移入格子；none 保持引擎原来的位置"},
+  };
+}
 
 std::optional<std::set<Episode>> ParseVariants(std::string_view list) {
   std::set<Episode> episodes;
   while (!list.empty()) {
     std::string_view name = list.substr(0, list.find(','));
     list.remove_prefix(std::min(list.size(), name.size() + 1));
-    auto it = std::find_if(kEpisodeOrder.begin(), kEpisodeOrder.end(),
-                           [&](Episode e) { return EpisodeName(e) == name; });
+    auto it =
+        std::find_if(kEpisodeOrder.begin(), kEpisodeOrder.end(),
+                     [&](Episode e) { return SameName(EpisodeName(e), name); });
     if (it == kEpisodeOrder.end()) return std::nullopt;
     episodes.insert(*it);
   }
@@ -59,9 +156,9 @@ std::optional<std::string> CommandOptions::Value(std::string_view name) const {
   return it->second;
 }
 
-std::optional<CommandOptions> ParseOptions(
-    Arguments args, const std::vector<std::string_view>& valueOptions,
-    const std::vector<std::string_view>& flagOptions, std::string& error) {
+std::optional<CommandOptions> ParseOptions(Arguments args,
+                                           const CommandSpec& spec,
+                                           std::string& error) {
   CommandOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
@@ -73,17 +170,18 @@ std::optional<CommandOptions> ParseOptions(
     std::optional<std::string> value;
     if (name.size() < arg.size())
       value = std::string(arg.substr(name.size() + 1));
-    if (Contains(flagOptions, name)) {
+    const OptionSpec* option = FindOption(spec, name);
+    if (!option) {
+      error = "未知选项: " + std::string(arg);
+      return std::nullopt;
+    }
+    if (option->value.empty()) {
       if (value) {
         error = "选项不带参数: " + name;
         return std::nullopt;
       }
       options.flags.insert(name);
       continue;
-    }
-    if (!Contains(valueOptions, name)) {
-      error = "未知选项: " + std::string(arg);
-      return std::nullopt;
     }
     if (!value) {
       if (i + 1 == args.size()) {
@@ -106,7 +204,7 @@ std::optional<DrawingOptions> ParseDrawingOptions(const CommandOptions& options,
   std::optional<std::string> face = options.Value("--font");
   std::optional<std::string> symbolFace = options.Value("--symbol-font");
   for (const auto& given : {face, symbolFace}) {
-    if (given && given->empty()) {
+    if (given && FirstFamilyName(*given).empty()) {
       error = "字体名称须为 1 到 31 个字符: ";
       return std::nullopt;
     }

@@ -17,6 +17,36 @@
 
 namespace app {
 
+/// One option of a command: its name ("--font"), the name of its value
+/// ("FACE"; empty for a flag) and one line saying what it does.
+struct OptionSpec {
+  std::string_view name;
+  std::string_view value;
+  std::string_view help;
+};
+
+/// What a command takes: its synopsis (after "karstel NAME"), a line or two
+/// on what it does, its positional arguments and its options. Every command
+/// also takes -h/--help and --quiet.
+struct CommandSpec {
+  std::string_view name;
+  std::string_view synopsis;
+  std::string_view summary;
+  std::vector<OptionSpec> arguments;  ///< positional: name and help only
+  std::vector<OptionSpec> options;
+};
+
+/// "用法: karstel NAME SYNOPSIS" and the summary.
+std::string UsageText(const CommandSpec& spec);
+/// The usage, then every argument and option with its line of help.
+std::string HelpText(const CommandSpec& spec);
+/// Prints HelpText as the command's result; returns kExitSuccess.
+int PrintCommandHelp(const CommandContext& context, const CommandSpec& spec);
+/// Prints "karstel: 错误: error" (when given) and the usage on the error
+/// stream; returns kExitUsage.
+int UsageError(const CommandContext& context, const CommandSpec& spec,
+               const std::string& error);
+
 struct CommandOptions {
   std::map<std::string, std::string, std::less<>> values;
   std::set<std::string, std::less<>> flags;
@@ -26,19 +56,23 @@ struct CommandOptions {
   bool Flag(std::string_view name) const { return flags.contains(name); }
 };
 
-/// Splits `args` into the given value options, flags and positional
-/// arguments. Returns nothing and sets `error` for an unknown option, a
-/// missing value or a repeated option.
-std::optional<CommandOptions> ParseOptions(
-    Arguments args, const std::vector<std::string_view>& valueOptions,
-    const std::vector<std::string_view>& flagOptions, std::string& error);
+/// Splits `args` into the spec's value options, flags (--quiet among them)
+/// and positional arguments. Returns nothing and sets `error` for an
+/// unknown option, a missing value or a repeated option.
+std::optional<CommandOptions> ParseOptions(Arguments args,
+                                           const CommandSpec& spec,
+                                           std::string& error);
 
-/// "IV,TLAD" -> {IV, TLAD}; nothing for an unknown name.
+/// Empty when `options` has exactly the spec's positional arguments; else
+/// which is missing ("缺少 FILE") or the first one too many.
+std::string PositionalError(const CommandSpec& spec,
+                            const CommandOptions& options);
+
+/// "IV,tlad" -> {IV, TLAD}, letter case aside; nothing for an unknown name.
 std::optional<std::set<Episode>> ParseVariants(std::string_view list);
 
-/// The value options and flags of the commands that draw glyphs.
-extern const std::vector<std::string_view> kDrawingValueOptions;
-extern const std::vector<std::string_view> kDrawingFlags;
+/// The options of the commands that draw glyphs.
+std::vector<OptionSpec> DrawingOptionSpecs();
 
 /// What the commands that draw glyphs need to know.
 struct DrawingOptions {

@@ -5,11 +5,16 @@
 namespace app {
 namespace {
 
+CommandSpec TestSpec() {
+  CommandSpec spec{"test", "", "", {}, DrawingOptionSpecs()};
+  spec.options.push_back({"-o", "OUT", "output"});
+  spec.options.push_back({"--variants", "LIST", "variants"});
+  return spec;
+}
+
 std::optional<CommandOptions> Parse(std::vector<std::string> args,
                                     std::string& error) {
-  std::vector<std::string_view> values = kDrawingValueOptions;
-  values.push_back("-o");
-  return ParseOptions(args, values, kDrawingFlags, error);
+  return ParseOptions(args, TestSpec(), error);
 }
 
 std::optional<DrawingOptions> Drawing(std::vector<std::string> args,
@@ -38,6 +43,25 @@ TEST(ParseOptionsTest, RefusesUnknownMissingAndRepeatedOptions) {
   EXPECT_FALSE(Parse({"--font"}, error));
   EXPECT_FALSE(Parse({"--font", "A", "--font", "B"}, error));
   EXPECT_FALSE(Parse({"--bold=yes"}, error));
+}
+
+TEST(ParseOptionsTest, HelpListsEveryOptionWithItsLine) {
+  std::string help = HelpText(TestSpec());
+  for (const OptionSpec& option : TestSpec().options) {
+    std::size_t at = help.find("  " + std::string(option.name));
+    ASSERT_NE(at, std::string::npos) << option.name;
+    std::string line = help.substr(at, help.find('\n', at) - at);
+    EXPECT_NE(line.find(option.help), std::string::npos) << line;
+  }
+  EXPECT_NE(help.find("  --quiet"), std::string::npos);
+  EXPECT_NE(help.find("  -h, --help"), std::string::npos);
+  EXPECT_EQ(help.find("用法: karstel test"), 0u);
+}
+
+TEST(ParseOptionsTest, VariantsIgnoreLetterCase) {
+  EXPECT_EQ(ParseVariants("iv,Tlad,TBOGT"),
+            (std::set<Episode>{Episode::IV, Episode::TLAD, Episode::TBoGT}));
+  EXPECT_FALSE(ParseVariants("IV,GTA5"));
 }
 
 TEST(ParseDrawingOptionsTest, DefaultsFollowTheDialog) {
@@ -71,6 +95,19 @@ TEST(ParseDrawingOptionsTest, ReadsEveryChoice) {
   EXPECT_EQ(drawing->quoteStyle, QuoteStyle::CurlyQuotes);
   EXPECT_EQ(drawing->engine, render::RenderEngine::GdiPlus);
   EXPECT_TRUE(drawing->quiet);
+}
+
+TEST(ParseDrawingOptionsTest, TakesTheFirstNameOfAPastedFcListLine) {
+  std::string error;
+  for (const char* pasted :
+       {"WenQuanYi Micro Hei,文泉驿微米黑,文泉驛微米黑",
+        "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc: WenQuanYi Micro "
+        "Hei,文泉驿微米黑:style=Regular"}) {
+    auto drawing = Drawing({"--font", pasted}, error);
+    ASSERT_TRUE(drawing) << error;
+    EXPECT_EQ(render::FaceName(drawing->fonts.mainFont),
+              u"WenQuanYi Micro Hei");
+  }
 }
 
 TEST(ParseDrawingOptionsTest, RefusesInvalidChoices) {

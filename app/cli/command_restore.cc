@@ -12,15 +12,17 @@
 namespace app {
 namespace {
 
-constexpr char kUsage[] =
-    "用法: karstel restore [--game-folder DIR] [--variants IV,TLAD,TBoGT]\n"
-    "  用第一次生成前留下的备份 (fonts.wtd.karstel-backup) 还原所选版本的\n"
-    "  fonts.wtd, 然后删除备份; 不给 --game-folder 时自动查找游戏目录\n";
+const CommandSpec kSpec{
+    "restore",
+    "[--game-folder DIR] [--variants IV,TLAD,TBoGT]",
+    "用第一次生成前留下的备份 (fonts.wtd.karstel-backup) 还原所选版本的\n"
+    "fonts.wtd，然后删除备份。",
+    {},
+    {{"--game-folder", "DIR", "游戏目录；不指定时自动查找"},
+     {"--variants", "LIST", "要还原的版本，如 IV,TLAD (默认全部)"}}};
 
 int Usage(const CommandContext& context, const std::string& error) {
-  if (!error.empty()) context.err << "错误: " << error << "\n";
-  context.err << kUsage;
-  return kExitUsage;
+  return UsageError(context, kSpec, error);
 }
 
 // The folder named on the command line, or below it in "GTAIV" where the
@@ -35,9 +37,9 @@ common::Path FolderGiven(common::FileSystem& fs, const std::string& text) {
 }  // namespace
 
 int RunRestore(const CommandContext& context, Arguments args) {
-  if (WantsHelp(args)) return PrintHelp(context, kUsage);
+  if (WantsHelp(args)) return PrintCommandHelp(context, kSpec);
   std::string error;
-  auto options = ParseOptions(args, {"--game-folder", "--variants"}, {}, error);
+  auto options = ParseOptions(args, kSpec, error);
   if (!options) return Usage(context, error);
   if (!options->positional.empty())
     return Usage(context, "多余的参数: " + options->positional[0]);

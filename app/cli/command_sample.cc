@@ -2,6 +2,7 @@
 
 #include "app/character_table.h"
 #include "app/cli/command.h"
+#include "app/cli/command_options.h"
 #include "app/cli/sample_table.h"
 #include "app/episode.h"
 #include "common/result.h"
@@ -23,12 +24,19 @@ void WriteSampleFile(const CommandContext& context, const common::Path& path,
 }  // namespace
 
 int RunSample(const CommandContext& context, Arguments args) {
-  constexpr char kUsage[] = "用法: karstel sample DIR\n";
-  if (WantsHelp(args)) return PrintHelp(context, kUsage);
-  if (args.size() != 1) {
-    context.err << kUsage;
-    return kExitUsage;
-  }
+  const CommandSpec spec{"sample",
+                         "DIR",
+                         "写入一个示例游戏目录：三个版本的合成 fonts.wtd "
+                         "和一份字符表 (一级汉字、\n"
+                         "标点和引号)，供试用和测试。",
+                         {{"DIR", "", "写入的文件夹"}},
+                         {}};
+  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
+  std::string error;
+  auto options = ParseOptions(args, spec, error);
+  if (options) error = PositionalError(spec, *options);
+  if (!options || !error.empty()) return UsageError(context, spec, error);
+  args = options->positional;
   try {
     common::Path root = common::PathFromUtf8(args[0]);
     resource::SampleWtdOptions options = resource::RealisticSampleOptions();

@@ -36,10 +36,10 @@ constexpr std::string_view kHelp =
     "[--bold]\n"
     "           [--italic] [--quotes corner|curly] [--engine "
     "directwrite|gdiplus]\n"
-    "           [--variants IV,TLAD,TBoGT] [--strict] [--quiet]\n"
+    "           [--fit auto|none] [--variants IV,TLAD,TBoGT] [--strict]\n"
     "                          生成字体贴图并写入所选版本的 fonts.wtd;\n"
-    "                          不给 --game-folder 时自动查找游戏目录,\n"
-    "                          不给 --font 时使用覆盖字符最多的字体;\n"
+    "                          不指定 --game-folder 时自动查找游戏目录,\n"
+    "                          不指定 --font 时自动选择中文字体;\n"
     "                          --strict: 有缺字时报错且不写入任何文件\n"
     "  preview [--font FACE] ... [--text 测试文本] [--size 283x252] -o "
     "FILE.png\n"
@@ -51,13 +51,14 @@ constexpr std::string_view kHelp =
     "                          用第一次生成前留下的备份还原 fonts.wtd\n"
     "  help [命令]             显示本帮助或命令的用法\n"
     "\n"
-    "每个命令加 -h 或 --help 显示其用法; --version 显示版本。\n"
+    "每个命令加 -h 或 --help 显示其用法和全部选项; 每个命令都接受 --quiet\n"
+    "(只显示结果、警告和错误); --version 显示版本。\n"
     "选项的参数也可写成 --选项=参数。\n"
     "退出代码: 0 成功, 1 出错, 2 用法错误, 3 警告 (未做任何更改)\n";
 
 // After a usage error: where to read more.
 constexpr std::string_view kHelpHint =
-    "运行 \"karstel help\" 查看全部命令, "
+    "karstel: 运行 \"karstel help\" 查看全部命令, "
     "\"karstel <命令> --help\" 查看命令的用法。\n";
 
 struct Command {
@@ -110,7 +111,8 @@ int main(int argc, char** argv) {
     if (code == app::kExitUsage) std::cerr << kHelpHint;
     return code;
   }
-  std::cerr << (args[1].starts_with("-") ? "未知选项: " : "未知命令: ")
+  std::cerr << "karstel: 错误: "
+            << (args[1].starts_with("-") ? "未知选项: " : "未知命令: ")
             << args[1] << "\n\n"
             << kHelp << "\n"
             << kHelpHint;

@@ -5,6 +5,8 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include "app/dialog/task_dialog-win32.h"
+#include "app/dialog/ui_font-win32.h"
 #include "common/result.h"
 #include "common/scope_exit.h"
 
@@ -30,8 +32,14 @@ bool SystemDialogServices::ChooseFont(CHOOSEFONTW& arguments) {
 }
 
 void SystemDialogServices::ShowMessage(HWND owner, MessageIcon icon,
-                                       std::string_view text) {
-  MakeWindowMessageSink(owner)->ShowMessage(icon, text);
+                                       std::string_view text,
+                                       std::string_view details) {
+  if (!messageFontSought_ && RunningUnderWine()) {
+    messageFontSought_ = true;
+    messageFont_ = FindChineseFont(SystemMessageFont());
+  }
+  MakeWindowMessageSink(owner, static_cast<HFONT>(messageFont_.get()))
+      ->ShowMessage(icon, text, details);
 }
 
 common::Path SystemDialogServices::PickFolder(HWND owner) {

@@ -14,6 +14,7 @@
 #include "app/discovery/registry.h"
 #include "app/message.h"
 #include "common/file_system.h"
+#include "render/platform_services-win32.h"
 
 namespace app {
 
@@ -26,9 +27,10 @@ class DialogServices {
   virtual bool ChooseFont(CHOOSEFONTW& arguments) = 0;
 
   /// Shows `text` (UTF-8, "\n" breaks the line) modally, owned by `owner`,
-  /// and returns when the user has closed it.
-  virtual void ShowMessage(HWND owner, MessageIcon icon,
-                           std::string_view text) = 0;
+  /// with `details` (may be empty) behind "详细信息", and returns when the
+  /// user has closed it.
+  virtual void ShowMessage(HWND owner, MessageIcon icon, std::string_view text,
+                           std::string_view details) = 0;
 
   /// Lets the user pick a folder, modal to `owner`, and returns its path.
   /// Throws when the user cancels or the picker fails.
@@ -47,14 +49,18 @@ class SystemDialogServices final : public DialogServices {
  public:
   SystemDialogServices();
   bool ChooseFont(CHOOSEFONTW& arguments) override;
-  void ShowMessage(HWND owner, MessageIcon icon,
-                   std::string_view text) override;
+  void ShowMessage(HWND owner, MessageIcon icon, std::string_view text,
+                   std::string_view details) override;
   common::Path PickFolder(HWND owner) override;
   void OpenFolder(HWND owner, const common::Path& folder) override;
   RegistryReader& Registry() override { return *registry_; }
 
  private:
   std::unique_ptr<RegistryReader> registry_;
+  // A font that draws Chinese, for messages where the system's does not;
+  // looked for at the first such message.
+  render::UniqueGdiObject messageFont_;
+  bool messageFontSought_ = false;
 };
 
 }  // namespace app

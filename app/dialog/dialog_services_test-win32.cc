@@ -7,6 +7,7 @@
 
 #include "app/dialog/dialog_test_util-win32.h"
 #include "app/dialog/startup.h"
+#include "app/dialog/ui_font-win32.h"
 #include "common/result.h"
 
 namespace app {
@@ -17,8 +18,8 @@ struct FoundMessage {
   HWND owner = nullptr;
 };
 
-// The modal task dialog: a visible top-level window of this thread titled
-// "Karstel".
+// The modal message: a visible top-level window of this thread titled
+// "Karstel", the system's task dialog or, under Wine, one of our own.
 BOOL CALLBACK FindMessageWindow(HWND window, LPARAM found) {
   if (!::IsWindowVisible(window) || test::WindowText(window) != L"Karstel")
     return TRUE;
@@ -34,23 +35,41 @@ TEST(SystemDialogServicesTest, ShowsAModalTaskDialogOwnedByTheCaller) {
                         100, 100, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(owner, nullptr);
   FoundMessage found;
+  bool ownWindow = false, drawable = false;
   test::TimerScript script(
       [&] {
         ::EnumThreadWindows(::GetCurrentThreadId(), &FindMessageWindow,
                             reinterpret_cast<LPARAM>(&found));
         if (!found.window) return true;
-        ::SendMessageW(found.window, TDM_CLICK_BUTTON, IDOK, 0);
+        // Our own window shows the text and the details in a font that
+        // draws them; Windows' task dialog needs nothing of the kind.
+        HWND text = ::GetDlgItem(found.window, 100);
+        HWND details = ::GetDlgItem(found.window, 101);
+        ownWindow = text && details;
+        if (ownWindow) {
+          auto font = reinterpret_cast<HFONT>(
+              ::SendMessageW(text, WM_GETFONT, 0, 0));
+          drawable = FontHasCharacters(font, test::WindowText(text)) &&
+                     FontHasCharacters(font, test::WindowText(details));
+          ::SendMessageW(found.window, WM_COMMAND, IDOK, 0);
+        } else {
+          ::SendMessageW(found.window, TDM_CLICK_BUTTON, IDOK, 0);
+        }
         return false;
       },
       [&] {
         if (found.window) ::SendMessageW(found.window, WM_CLOSE, 0, 0);
       });
   SystemDialogServices services;
-  services.ShowMessage(owner, MessageIcon::Warning, "尚未选择字体");
+  services.ShowMessage(owner, MessageIcon::Error, "生成预览时出现错误",
+                       "步骤: 生成预览\n原因: 找不到文件 (0x80070002)");
   ::DestroyWindow(owner);
   EXPECT_FALSE(script.abandoned());
   EXPECT_NE(found.window, nullptr);
   EXPECT_EQ(found.owner, owner);
+  // Wine's message font, Tahoma, has no Chinese.
+  EXPECT_EQ(ownWindow, RunningUnderWine());
+  if (ownWindow) EXPECT_TRUE(drawable);
 }
 
 // The folder picker: a visible top-level window of this thread owned by

@@ -77,10 +77,13 @@ class FakeDialogServices final : public DialogServices {
     *arguments.lpLogFont = pick;
     return true;
   }
-  void ShowMessage(HWND owner, MessageIcon icon,
-                   std::string_view text) override {
+  void ShowMessage(HWND owner, MessageIcon icon, std::string_view text,
+                   std::string_view details) override {
     messages.push_back({owner, icon, std::string(text)});
+    this->details.emplace_back(details);
   }
+  /// The details of each message, in the same order.
+  std::vector<std::string> details;
   common::Path PickFolder(HWND) override {
     // The picker reports Cancel as a failure (ERROR_CANCELLED).
     if (folderToPick.empty()) throw std::runtime_error("cancelled");

@@ -8,6 +8,8 @@
 #include "app/atlas_builder.h"
 #include "app/dialog/font_chooser.h"
 #include "app/dialog/resource.h"
+#include "app/dialog/ui_font-win32.h"
+#include "app/failure_text.h"
 #include "app/game_folder.h"
 #include "common/result.h"
 #include "render/preview_control-win32.h"
@@ -99,6 +101,10 @@ INT_PTR MainDialog::OnInitDialog() {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER |
                      SWP_FRAMECHANGED);
   ::SetDlgItemTextW(dialog_, IDC_PREVIEW_TEXT, kDefaultPreviewText);
+  UseChineseFontWhereMissing(
+      dialog_,
+      reinterpret_cast<HFONT>(::SendMessageW(dialog_, WM_GETFONT, 0, 0)),
+      uiFont_);
   return TRUE;  // let the system focus the first control
 }
 
@@ -183,14 +189,16 @@ void MainDialog::OnPreview() {
     ShowMessage(MessageIcon::Warning, kFontNotChosen);
     return;
   }
+  WaitCursor busy;
   try {
     std::u16string text = WindowText(::GetDlgItem(dialog_, IDC_PREVIEW_TEXT));
     render::RenderPreview(preview_, {mainFont_, symbolFont_},
                           IsChecked(IDC_GDIPLUS), IsChecked(IDC_CURLY_QUOTES),
                           text, PreviewPlacement());
   } catch (...) {
-    LOG_CAUGHT_EXCEPTION();
-    ShowMessage(MessageIcon::Error, kPreviewFailed);
+    GenerationFailure failure{"生成预览", {}, LOG_CAUGHT_EXCEPTION(),
+                              common::CaughtMessage()};
+    ShowMessage(MessageIcon::Error, kPreviewFailed, FailureDetails(failure));
   }
 }
 
@@ -214,6 +222,7 @@ const render::GlyphPlacement* MainDialog::PreviewPlacement() {
 void MainDialog::OnGenerate() {
   // Validates, warns and reports on its own; nothing escapes it once the
   // choices are complete.
+  WaitCursor busy;
   GenerationServices services{fileSystem_, messages_, SystemAtlasBuilder(), {}};
   GenerateFontTexture(services, CurrentSettings());
 }
@@ -263,15 +272,46 @@ GenerationSettings MainDialog::CurrentSettings() const {
 }
 
 void MainDialog::ShowGameFolder() {
-  ::SetDlgItemTextW(dialog_, IDC_GAME_FOLDER, gameFolder_.c_str());
+  HWND edit = ::GetDlgItem(dialog_, IDC_GAME_FOLDER);
+  ::SetWindowTextW(edit, gameFolder_.c_str());
+  // A long path shows its end, the game's own folder, rather than the
+  // drive and the first folders.
+  auto end = static_cast<WPARAM>(::GetWindowTextLengthW(edit));
+  ::SendMessageW(edit, EM_SETSEL, end, static_cast<LPARAM>(end));
+  ::SendMessageW(edit, EM_SCROLLCARET, 0, 0);
 }
 
 bool MainDialog::IsChecked(int id) const {
   return ::IsDlgButtonChecked(dialog_, id) == BST_CHECKED;
 }
 
-void MainDialog::ShowMessage(MessageIcon icon, std::string_view text) {
-  services_.ShowMessage(dialog_, icon, text);
+void MainDialog::ShowMessage(MessageIcon icon, std::string_view text,
+                             std::string_view details) {
+  services_.ShowMessage(dialog_, icon, text, details);
+}
+
+bool UseChineseFontWhereMissing(HWND dialog, HFONT dialogFont,
+                                render::UniqueGdiObject& font) {
+  if (FontHasCharacters(dialogFont, kChineseSample)) return false;
+  LOGFONTW like{};
+  if (!dialogFont ||
+      ::GetObjectW(dialogFont, sizeof like, &like) != sizeof like)
+    ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof like, &like);
+  render::UniqueGdiObject found = FindChineseFont(like);
+  if (!found) return false;
+  font = std::move(found);
+  // The layout stays: dialog units were reckoned in the font the dialog
+  // was made with; only what the captions are drawn in changes.
+  ::SendMessageW(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()),
+                 FALSE);
+  ::EnumChildWindows(
+      dialog,
+      [](HWND child, LPARAM chinese) -> BOOL {
+        ::SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(chinese), TRUE);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(font.get()));
+  return true;
 }
 
 }  // namespace app

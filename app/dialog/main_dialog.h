@@ -15,6 +15,7 @@
 #include "common/scope_exit.h"
 #include "render/font.h"
 #include "render/glyph_fit.h"
+#include "render/platform_services-win32.h"
 
 namespace app {
 
@@ -29,6 +30,19 @@ using UniqueMenu = common::UniqueHandle<MenuTraits>;
 /// "打开选择的文件夹" (1019), grayed and disabled until a folder has been
 /// accepted. Throws when the menu cannot be made.
 UniqueMenu CreateGameFolderMenu(bool folderAccepted);
+
+/// The wait cursor while a command works on the dialog's thread (the drawing
+/// takes a second or two), the previous one again afterwards.
+class WaitCursor {
+ public:
+  WaitCursor() : previous_(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
+  ~WaitCursor() { ::SetCursor(previous_); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  HCURSOR previous_;
+};
 
 class MainDialog {
  public:
@@ -75,15 +89,18 @@ class MainDialog {
 
   const render::GlyphPlacement* PreviewPlacement();
   bool IsChecked(int id) const;
-  void ShowMessage(MessageIcon icon, std::string_view text);
+  void ShowMessage(MessageIcon icon, std::string_view text,
+                   std::string_view details = {});
   void ShowGameFolder();
 
   // The messages of the core operations, owned by this dialog.
   class Messages final : public MessageSink {
    public:
     explicit Messages(MainDialog& dialog) : dialog_(dialog) {}
-    void ShowMessage(MessageIcon icon, std::string_view text) override {
-      dialog_.ShowMessage(icon, text);
+    using MessageSink::ShowMessage;
+    void ShowMessage(MessageIcon icon, std::string_view text,
+                     std::string_view details) override {
+      dialog_.ShowMessage(icon, text, details);
     }
 
    private:
@@ -102,6 +119,16 @@ class MainDialog {
   // was planned for: planning draws the whole table, so it is done once.
   std::optional<render::GlyphPlacement> placement_;
   std::optional<GenerationSettings> placementFor_;
+  // The controls' font where the dialog's own has no Chinese (Wine or
+  // Proton without Microsoft YaHei); lives as long as the controls.
+  render::UniqueGdiObject uiFont_;
 };
+
+/// Where `dialogFont` (the font the dialog was made with) lacks the
+/// characters of its captions, gives the dialog and every control a font of
+/// an installed face that has them, at the same size, kept in `font`.
+/// Returns whether it did.
+bool UseChineseFontWhereMissing(HWND dialog, HFONT dialogFont,
+                                render::UniqueGdiObject& font);
 
 }  // namespace app

@@ -129,6 +129,11 @@ TEST_F(DialogCommandsTest, DetectsTheGameFolderFromTheRegistry) {
   EXPECT_TRUE(services_.messages.empty());
   EXPECT_EQ(Text(IDC_GAME_FOLDER), game.path().wstring());
   EXPECT_EQ(dialog_.gameFolder(), game.path());
+  // The long path is scrolled to its end: the first character shown is
+  // not the path's first.
+  HWND edit = Item(IDC_GAME_FOLDER);
+  EXPECT_GT(LOWORD(::SendMessageW(edit, EM_CHARFROMPOS, 0, MAKELPARAM(2, 2))),
+            0);
   // Now the folder can be opened from the drop-down menu.
   UniqueMenu menu = CreateGameFolderMenu(!dialog_.gameFolder().empty());
   EXPECT_EQ(::GetMenuState(menu.get(), IDM_OPEN_GAME_FOLDER, MF_BYCOMMAND) &
@@ -280,7 +285,24 @@ TEST_F(DialogCommandsTest, FailedPreviewShowsItsErrorAndKeepsTheImage) {
   EXPECT_EQ(services_.messages[0].owner, window_);
   EXPECT_EQ(services_.messages[0].icon, MessageIcon::Error);
   EXPECT_EQ(services_.messages[0].text, "生成预览时出现错误");
+  EXPECT_NE(services_.details[0].find("原因: "), std::string::npos)
+      << services_.details[0];
   EXPECT_EQ(ShownBitmap(), before);
+}
+
+TEST_F(DialogCommandsTest, GdiPlusThatDrawsNothingSaysToUseDirectWrite) {
+  if (!test::RunningOnWine())
+    GTEST_SKIP() << "Windows' GDI+ draws ideographs at 58 pixels";
+  ChooseMainFont(kCjkFace);
+  Click(IDC_GDIPLUS);
+  Click(IDC_PREVIEW);  // "测试文本": Wine's GDI+ drops every one
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_EQ(services_.messages[0].text, "生成预览时出现错误");
+  EXPECT_NE(services_.details[0].find("GDI+ 引擎没有画出字形"),
+            std::string::npos);
+  EXPECT_NE(services_.details[0].find("请改用 DirectWrite 引擎"),
+            std::string::npos)
+      << services_.details[0];
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "app/dialog/dialog_test_util-win32.h"
 #include "app/dialog/font_chooser.h"
 #include "app/dialog/resource.h"
+#include "app/dialog/ui_font-win32.h"
 
 namespace app {
 namespace {
@@ -40,6 +41,33 @@ TEST_F(MainDialogTest, StartsWithDefaultsAndEmptyChoices) {
   EXPECT_FALSE(render::IsChosen(dialog_.symbolFont()));
   EXPECT_TRUE(dialog_.gameFolder().empty());
   EXPECT_TRUE(services_.messages.empty());
+}
+
+TEST_F(MainDialogTest, CaptionsGetAChineseFaceWhereTheDialogFontHasNone) {
+  // The test prefix maps Microsoft YaHei to WenQuanYi: nothing to mend.
+  render::UniqueGdiObject font;
+  EXPECT_FALSE(UseChineseFontWhereMissing(
+      window_,
+      reinterpret_cast<HFONT>(::SendMessageW(window_, WM_GETFONT, 0, 0)),
+      font));
+  // As in a fresh Wine or Proton prefix: the dialog's face has no Chinese.
+  LOGFONTW latin{};
+  latin.lfHeight = -12;
+  std::wcscpy(latin.lfFaceName, L"Tahoma");
+  render::UniqueGdiObject tahoma(::CreateFontIndirectW(&latin));
+  ASSERT_FALSE(FontHasCharacters(static_cast<HFONT>(tahoma.get()),
+                                 kChineseSample));
+  ASSERT_TRUE(UseChineseFontWhereMissing(
+      window_, static_cast<HFONT>(tahoma.get()), font));
+  for (int id : {IDC_CHOOSE_MAIN_FONT, IDC_CORNER_BRACKETS, IDC_GENERATE}) {
+    auto used = reinterpret_cast<HFONT>(
+        ::SendMessageW(Item(id), WM_GETFONT, 0, 0));
+    EXPECT_EQ(used, font.get());
+    EXPECT_TRUE(FontHasCharacters(used, test::WindowText(Item(id))));
+  }
+  LOGFONTW chosen{};
+  ::GetObjectW(font.get(), sizeof chosen, &chosen);
+  EXPECT_EQ(chosen.lfHeight, latin.lfHeight);  // the same size
 }
 
 TEST_F(MainDialogTest, GivesThePreviewPictureABorder) {
