@@ -55,7 +55,18 @@ CheckedAtlas DrawCheckedAtlas(const AtlasEngine& engine,
 std::optional<render::GlyphPlacement> AtlasPlacement(
     common::FileSystem& fs, const GenerationSettings& settings);
 
-/// DrawCheckedAtlas, then the compression to BC3 as one more stage.
+/// The glyph atlas of a generation: DrawCheckedAtlas (the coverage, the
+/// drawing with each glyph kept inside its cell, the check of the drawing),
+/// then the compression to one 4096 x 4096 BC3 level as one more stage.
+/// Throws when the drawing fails its check or the compression fails.
+BuiltAtlas BuildGlyphAtlas(const AtlasEngine& engine,
+                           const StageObserver& observer,
+                           const render::GlyphFonts& fonts,
+                           render::RenderEngine renderEngine, bool curlyQuotes,
+                           std::u16string_view text,
+                           render::FitMode fit = render::FitMode::Fit);
+
+/// BuildGlyphAtlas with these parts, as the generation's AtlasBuilder.
 AtlasBuilder CheckedAtlasBuilder(AtlasEngine engine, StageObserver observer,
                                  render::FitMode fit = render::FitMode::Fit);
 

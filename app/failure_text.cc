@@ -95,6 +95,14 @@ std::string RemedyText(HRESULT hr, const common::Path& file) {
   }
 }
 
+std::string ChangedText(const GenerationFailure& failure) {
+  if (failure.replaced.empty()) return "没有更改任何游戏文件。";
+  std::string text = "已替换:";
+  for (Episode episode : failure.replaced)
+    text += " " + std::string(EpisodeName(episode));
+  return text + "；其余未更改。可用 karstel restore 还原。";
+}
+
 std::string FailureDetails(const GenerationFailure& failure) {
   std::string text = "步骤: " + failure.step;
   if (!failure.file.empty())

@@ -24,6 +24,10 @@ std::string CodeText(HRESULT hr);
 /// restore a damaged fonts.wtd.
 std::string RemedyText(HRESULT hr, const common::Path& file);
 
+/// What a failed generation changed: "没有更改任何游戏文件。" when it failed
+/// before the first replacement, else the variants it replaced.
+std::string ChangedText(const GenerationFailure& failure);
+
 /// Step, file, reason (the failure's own words when it has them), code and
 /// remedy, one per line, for the details of the dialog's error message.
 std::string FailureDetails(const GenerationFailure& failure);

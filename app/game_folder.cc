@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <system_error>
 
 #include "app/episode.h"
 #include "common/hresult.h"
@@ -11,31 +10,6 @@
 
 namespace app {
 namespace {
-
-// Failures of a status query that mean "there is nothing there".
-bool MeansAbsent(const std::error_code& error) {
-  if (error == std::errc::no_such_file_or_directory ||
-      error == std::errc::not_a_directory ||
-      error == std::errc::invalid_argument ||
-      error == std::errc::filename_too_long)
-    return true;
-#if defined(_WIN32)
-  // ERROR_INVALID_NAME, ERROR_BAD_NETPATH, ERROR_BAD_NET_NAME,
-  // ERROR_BAD_PATHNAME when the runtime reports the Win32 code itself.
-  if (error.category() == std::system_category()) {
-    switch (error.value()) {
-      case 2:
-      case 3:
-      case 53:
-      case 67:
-      case 123:
-      case 161:
-        return true;
-    }
-  }
-#endif
-  return false;
-}
 
 // Reads one source into `value`, the string without its terminator. A failed
 // read is logged and returns false.
@@ -67,35 +41,29 @@ bool CheckLogged(Check check) {
 
 }  // namespace
 
-bool IsRegularFile(const common::Path& path) {
-  std::error_code error;
-  std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (error) {
-    if (MeansAbsent(error)) return false;
-    throw std::filesystem::filesystem_error("status", path, error);
-  }
-  return std::filesystem::is_regular_file(status);
+bool IsRegularFile(common::FileSystem& fs, const common::Path& path) {
+  return fs.StatusOf(path) == common::EntryKind::RegularFile;
 }
 
-bool HasAllFontsWtd(const common::Path& folder) {
+bool HasAllFontsWtd(common::FileSystem& fs, const common::Path& folder) {
   return std::all_of(
       kEpisodeOrder.begin(), kEpisodeOrder.end(), [&](Episode episode) {
-        return IsRegularFile(AppendPath(folder, FontsWtdPath(episode)));
+        return IsRegularFile(fs, AppendPath(folder, FontsWtdPath(episode)));
       });
 }
 
-bool ResolveGameFolder(common::Path& folder) {
-  if (HasAllFontsWtd(folder)) return true;
+bool ResolveGameFolder(common::FileSystem& fs, common::Path& folder) {
+  if (HasAllFontsWtd(fs, folder)) return true;
   folder = AppendPath(folder, kGameSubfolder);
-  return HasAllFontsWtd(folder);
+  return HasAllFontsWtd(fs, folder);
 }
 
-bool HasCharacterTable(const common::Path& folder) {
-  return IsRegularFile(AppendPath(folder, CharacterTablePath()));
+bool HasCharacterTable(common::FileSystem& fs, const common::Path& folder) {
+  return IsRegularFile(fs, AppendPath(folder, CharacterTablePath()));
 }
 
-bool DetectGameFolder(MessageSink& messages, RegistryReader& registry,
-                      common::Path& gameFolder) {
+bool DetectGameFolder(common::FileSystem& fs, MessageSink& messages,
+                      RegistryReader& registry, common::Path& gameFolder) {
   // Source 2 only when source 1 cannot be read at all: not when it is empty
   // and not when its folder fails the checks.
   std::u16string value;
@@ -106,11 +74,11 @@ bool DetectGameFolder(MessageSink& messages, RegistryReader& registry,
     return false;
   }
   common::Path folder = PathFromUtf16(value);
-  if (!CheckLogged([&] { return ResolveGameFolder(folder); })) {
+  if (!CheckLogged([&] { return ResolveGameFolder(fs, folder); })) {
     messages.ShowMessage(MessageIcon::Warning, kDetectedWithoutFontsWtd);
     return false;
   }
-  if (!CheckLogged([&] { return HasCharacterTable(folder); })) {
+  if (!CheckLogged([&] { return HasCharacterTable(fs, folder); })) {
     messages.ShowMessage(MessageIcon::Warning, kDetectedWithoutCharacterTable);
     return false;
   }
@@ -118,13 +86,13 @@ bool DetectGameFolder(MessageSink& messages, RegistryReader& registry,
   return true;
 }
 
-bool AcceptChosenFolder(MessageSink& messages, common::Path chosen,
-                        common::Path& gameFolder) {
-  if (!ResolveGameFolder(chosen)) {
+bool AcceptChosenFolder(common::FileSystem& fs, MessageSink& messages,
+                        common::Path chosen, common::Path& gameFolder) {
+  if (!ResolveGameFolder(fs, chosen)) {
     messages.ShowMessage(MessageIcon::Warning, kChosenWithoutFontsWtd);
     return false;
   }
-  if (!HasCharacterTable(chosen)) {
+  if (!HasCharacterTable(fs, chosen)) {
     messages.ShowMessage(MessageIcon::Warning, kChosenWithoutCharacterTable);
     return false;
   }

@@ -15,34 +15,34 @@ inline constexpr char kGameSubfolder[] = "GTAIV";
 /// True when `path` names an existing regular file (links followed). False
 /// when it, or a folder on its way, does not exist, when the name is invalid,
 /// or when it names a folder or another kind of entry. Any other failure of
-/// the query throws std::filesystem::filesystem_error named "status".
-bool IsRegularFile(const common::Path& path);
+/// the query (access denied on a folder on the way) throws its own code.
+bool IsRegularFile(common::FileSystem& fs, const common::Path& path);
 
 /// True when all three variants' fonts.wtd exist under `folder`, tested in
 /// processing order and stopping at the first missing one.
-bool HasAllFontsWtd(const common::Path& folder);
+bool HasAllFontsWtd(common::FileSystem& fs, const common::Path& folder);
 
 /// Leaves `folder` alone and returns true when it holds all fonts.wtd files;
 /// otherwise appends "GTAIV" to it and tests that instead.
-bool ResolveGameFolder(common::Path& folder);
+bool ResolveGameFolder(common::FileSystem& fs, common::Path& folder);
 
 /// True when char_table.dat exists under `folder`.
-bool HasCharacterTable(const common::Path& folder);
+bool HasCharacterTable(common::FileSystem& fs, const common::Path& folder);
 
 /// Reads source 1, or source 2 only when source 1 cannot be read at all,
 /// validates the folder and stores it in `gameFolder` (with "GTAIV" appended
 /// where the files are found there). Otherwise shows one of three warnings
 /// and leaves `gameFolder` unchanged. Never throws for a failed read or a
 /// failed file test: they are logged. Returns whether a folder was stored.
-bool DetectGameFolder(MessageSink& messages, RegistryReader& registry,
-                      common::Path& gameFolder);
+bool DetectGameFolder(common::FileSystem& fs, MessageSink& messages,
+                      RegistryReader& registry, common::Path& gameFolder);
 
 /// The validation of a folder the user picked by hand: stores it (resolved)
 /// in `gameFolder`, or shows one of two warnings and leaves `gameFolder`
 /// unchanged. A file test that fails for another reason than absence
 /// throws, for the picker's catch-all. Returns whether it was stored.
-bool AcceptChosenFolder(MessageSink& messages, common::Path chosen,
-                        common::Path& gameFolder);
+bool AcceptChosenFolder(common::FileSystem& fs, MessageSink& messages,
+                        common::Path chosen, common::Path& gameFolder);
 
 // Messages of the two operations.
 inline constexpr char kNoGameFolderFound[] = "无法找到游戏目录，请手动选择";

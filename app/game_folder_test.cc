@@ -6,7 +6,6 @@
 
 #include "app/test_util.h"
 #include "common/text.h"
-#include "testing/temp_dir.h"
 
 namespace app {
 namespace {
@@ -39,146 +38,148 @@ class FakeRegistry final : public RegistryReader {
 
 class GameFolderTest : public ::testing::Test {
  protected:
-  common::Path Root() const { return dir_.path() / "GTA IV"; }
+  // Everything in memory: where the game is matters, not the disk.
+  common::Path Root() const { return common::Path("games") / "GTA IV"; }
   std::vector<Message> Warned(const char* text) const {
     return {{MessageIcon::Warning, text}};
   }
 
-  testutil::TempDir dir_;
+  common::MemoryFileSystem fs_;
   RecordingMessageSink messages_;
   FakeRegistry registry_;
   common::Path gameFolder_ = "earlier";
 };
 
 TEST_F(GameFolderTest, IsRegularFileTellsFilesFromFoldersAndAbsence) {
-  test::MakeGameFolder(Root());
-  EXPECT_TRUE(IsRegularFile(Root() / "pc" / "textures" / "fonts.wtd"));
-  EXPECT_FALSE(IsRegularFile(Root() / "pc" / "textures"));
-  EXPECT_FALSE(IsRegularFile(Root() / "nothing"));
-  EXPECT_FALSE(IsRegularFile(Root() / "nothing" / "deeper"));
+  test::MakeGameFolder(fs_, Root());
+  EXPECT_TRUE(IsRegularFile(fs_, Root() / "pc" / "textures" / "fonts.wtd"));
+  EXPECT_FALSE(IsRegularFile(fs_, Root() / "pc" / "textures"));
+  EXPECT_FALSE(IsRegularFile(fs_, Root() / "nothing"));
+  EXPECT_FALSE(IsRegularFile(fs_, Root() / "nothing" / "deeper"));
   // A folder on the way that is really a file.
-  EXPECT_FALSE(IsRegularFile(Root() / "pc" / "textures" / "fonts.wtd" / "x"));
+  EXPECT_FALSE(
+      IsRegularFile(fs_, Root() / "pc" / "textures" / "fonts.wtd" / "x"));
 }
 
 TEST_F(GameFolderTest, AcceptsAFolderWithAllThreeFontsWtd) {
-  test::MakeGameFolder(Root());
+  test::MakeGameFolder(fs_, Root());
   common::Path folder = Root();
-  EXPECT_TRUE(ResolveGameFolder(folder));
+  EXPECT_TRUE(ResolveGameFolder(fs_, folder));
   EXPECT_EQ(folder, Root());
-  EXPECT_TRUE(HasCharacterTable(folder));
+  EXPECT_TRUE(HasCharacterTable(fs_, folder));
 }
 
 TEST_F(GameFolderTest, FindsTheFilesInTheGtaivSubfolder) {
-  test::MakeGameFolder(Root() / "GTAIV");
+  test::MakeGameFolder(fs_, Root() / "GTAIV");
   common::Path folder = Root();
-  EXPECT_TRUE(ResolveGameFolder(folder));
+  EXPECT_TRUE(ResolveGameFolder(fs_, folder));
   EXPECT_EQ(folder, AppendPath(Root(), "GTAIV"));
 }
 
 TEST_F(GameFolderTest, MissingTbogtFileFailsEvenWithIvAndTlad) {
-  test::MakeGameFolder(Root());
-  std::filesystem::remove(AppendPath(Root(), FontsWtdPath(Episode::TBoGT)));
+  test::MakeGameFolder(fs_, Root());
+  fs_.RemoveFile(AppendPath(Root(), FontsWtdPath(Episode::TBoGT)));
   common::Path folder = Root();
-  EXPECT_FALSE(HasAllFontsWtd(Root()));
-  EXPECT_FALSE(ResolveGameFolder(folder));
+  EXPECT_FALSE(HasAllFontsWtd(fs_, Root()));
+  EXPECT_FALSE(ResolveGameFolder(fs_, folder));
   EXPECT_EQ(folder, AppendPath(Root(), "GTAIV"));  // callers discard it
 }
 
 TEST_F(GameFolderTest, FontsWtdThatIsAFolderCountsAsMissing) {
-  test::MakeGameFolder(Root());
+  test::MakeGameFolder(fs_, Root());
   common::Path tlad = AppendPath(Root(), FontsWtdPath(Episode::TLAD));
-  std::filesystem::remove(tlad);
-  std::filesystem::create_directories(tlad);
-  EXPECT_FALSE(HasAllFontsWtd(Root()));
+  fs_.RemoveFile(tlad);
+  fs_.CreateFolders(tlad);
+  EXPECT_FALSE(HasAllFontsWtd(fs_, Root()));
 }
 
 TEST_F(GameFolderTest, DetectStoresSourceOneWithGtaivAppended) {
-  test::MakeGameFolder(Root() / "GTAIV");
+  test::MakeGameFolder(fs_, Root() / "GTAIV");
   registry_.Set(kRockstarSource, Root());
-  EXPECT_TRUE(DetectGameFolder(messages_, registry_, gameFolder_));
+  EXPECT_TRUE(DetectGameFolder(fs_, messages_, registry_, gameFolder_));
   EXPECT_EQ(gameFolder_, AppendPath(Root(), "GTAIV"));
   EXPECT_TRUE(messages_.messages.empty());
   EXPECT_EQ(registry_.reads, std::vector<std::u16string>{u"InstallFolder"});
 }
 
 TEST_F(GameFolderTest, DetectDoesNotFallBackWhenSourceOneFailsChecks) {
-  test::MakeGameFolder(Root());
-  registry_.Set(kRockstarSource, dir_.path() / "empty");
+  test::MakeGameFolder(fs_, Root());
+  registry_.Set(kRockstarSource, common::Path("empty"));
   registry_.Set(kSteamSource, Root());
-  EXPECT_FALSE(DetectGameFolder(messages_, registry_, gameFolder_));
+  EXPECT_FALSE(DetectGameFolder(fs_, messages_, registry_, gameFolder_));
   EXPECT_EQ(messages_.messages, Warned(kDetectedWithoutFontsWtd));
   EXPECT_EQ(gameFolder_, "earlier");
   EXPECT_EQ(registry_.reads.size(), 1u);
 }
 
 TEST_F(GameFolderTest, DetectUsesSourceTwoWhenSourceOneIsAbsent) {
-  test::MakeGameFolder(Root());
+  test::MakeGameFolder(fs_, Root());
   registry_.Set(kSteamSource, Root());
-  EXPECT_TRUE(DetectGameFolder(messages_, registry_, gameFolder_));
+  EXPECT_TRUE(DetectGameFolder(fs_, messages_, registry_, gameFolder_));
   EXPECT_EQ(gameFolder_, Root());
   EXPECT_EQ(registry_.reads, (std::vector<std::u16string>{u"InstallFolder",
                                                           u"InstallLocation"}));
 }
 
 TEST_F(GameFolderTest, DetectWarnsWhenNeitherSourceReads) {
-  EXPECT_FALSE(DetectGameFolder(messages_, registry_, gameFolder_));
+  EXPECT_FALSE(DetectGameFolder(fs_, messages_, registry_, gameFolder_));
   EXPECT_EQ(messages_.messages, Warned(kNoGameFolderFound));
   EXPECT_EQ(gameFolder_, "earlier");
 }
 
 TEST_F(GameFolderTest, DetectTreatsAnEmptySourceOneAsNotFound) {
-  test::MakeGameFolder(Root());
+  test::MakeGameFolder(fs_, Root());
   registry_.values[u"InstallFolder"] = u"";
   registry_.Set(kSteamSource, Root());
-  EXPECT_FALSE(DetectGameFolder(messages_, registry_, gameFolder_));
+  EXPECT_FALSE(DetectGameFolder(fs_, messages_, registry_, gameFolder_));
   EXPECT_EQ(messages_.messages, Warned(kNoGameFolderFound));
   EXPECT_EQ(registry_.reads.size(), 1u);  // it was read, so no fallback
 }
 
 TEST_F(GameFolderTest, DetectCountsAValueOf512UnitsAsAbsent) {
-  test::MakeGameFolder(Root());
+  test::MakeGameFolder(fs_, Root());
   registry_.values[u"InstallFolder"] = std::u16string(512, u'a');
   registry_.Set(kSteamSource, Root());
-  EXPECT_TRUE(DetectGameFolder(messages_, registry_, gameFolder_));
+  EXPECT_TRUE(DetectGameFolder(fs_, messages_, registry_, gameFolder_));
   EXPECT_EQ(gameFolder_, Root());
 }
 
 TEST_F(GameFolderTest, DetectWarnsAboutAMissingTable) {
-  test::MakeGameFolder(Root(), /*withTable=*/false);
+  test::MakeGameFolder(fs_, Root(), /*withTable=*/false);
   registry_.Set(kRockstarSource, Root());
-  EXPECT_FALSE(DetectGameFolder(messages_, registry_, gameFolder_));
+  EXPECT_FALSE(DetectGameFolder(fs_, messages_, registry_, gameFolder_));
   EXPECT_EQ(messages_.messages, Warned(kDetectedWithoutCharacterTable));
   EXPECT_EQ(gameFolder_, "earlier");
 }
 
 TEST_F(GameFolderTest, DetectLooksForTheTableInTheGtaivSubfolder) {
-  test::MakeGameFolder(Root() / "GTAIV", /*withTable=*/false);
-  test::WriteBytes(AppendPath(Root(), CharacterTablePath()),
-                   EncodeCharacterTable(u"一"));
+  test::MakeGameFolder(fs_, Root() / "GTAIV", /*withTable=*/false);
+  fs_.Put(AppendPath(Root(), CharacterTablePath()),
+          EncodeCharacterTable(u"一"));
   registry_.Set(kRockstarSource, Root());
-  EXPECT_FALSE(DetectGameFolder(messages_, registry_, gameFolder_));
+  EXPECT_FALSE(DetectGameFolder(fs_, messages_, registry_, gameFolder_));
   EXPECT_EQ(messages_.messages, Warned(kDetectedWithoutCharacterTable));
 }
 
 TEST_F(GameFolderTest, DetectCutsAValueAtAnEmbeddedTerminator) {
-  test::MakeGameFolder(Root());
+  test::MakeGameFolder(fs_, Root());
   registry_.Set(kRockstarSource, Root());
   registry_.values[u"InstallFolder"] += std::u16string(1, u'\0') + u"junk";
-  EXPECT_TRUE(DetectGameFolder(messages_, registry_, gameFolder_));
+  EXPECT_TRUE(DetectGameFolder(fs_, messages_, registry_, gameFolder_));
   EXPECT_EQ(gameFolder_, Root());
 }
 
 TEST_F(GameFolderTest, ChosenFolderIsStoredResolved) {
-  test::MakeGameFolder(Root() / "GTAIV");
-  EXPECT_TRUE(AcceptChosenFolder(messages_, Root(), gameFolder_));
+  test::MakeGameFolder(fs_, Root() / "GTAIV");
+  EXPECT_TRUE(AcceptChosenFolder(fs_, messages_, Root(), gameFolder_));
   EXPECT_EQ(gameFolder_, AppendPath(Root(), "GTAIV"));
   EXPECT_TRUE(messages_.messages.empty());
 }
 
 TEST_F(GameFolderTest, ChosenFolderWarnsWithItsOwnTexts) {
-  EXPECT_FALSE(AcceptChosenFolder(messages_, Root(), gameFolder_));
-  test::MakeGameFolder(Root(), /*withTable=*/false);
-  EXPECT_FALSE(AcceptChosenFolder(messages_, Root(), gameFolder_));
+  EXPECT_FALSE(AcceptChosenFolder(fs_, messages_, Root(), gameFolder_));
+  test::MakeGameFolder(fs_, Root(), /*withTable=*/false);
+  EXPECT_FALSE(AcceptChosenFolder(fs_, messages_, Root(), gameFolder_));
   EXPECT_EQ(messages_.messages,
             (std::vector<Message>{
                 {MessageIcon::Warning, kChosenWithoutFontsWtd},

@@ -1,14 +1,9 @@
 #include "app/generation.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <exception>
-#include <filesystem>
-#include <future>
-#include <memory>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "app/character_table.h"
@@ -18,8 +13,7 @@
 #include "app/progress.h"
 #include "common/result.h"
 #include "common/text.h"
-#include "resource/deflate_cache.h"
-#include "resource/patch.h"
+#include "resource/font_pipeline.h"
 
 namespace app {
 namespace {
@@ -35,71 +29,33 @@ common::Path WtdPath(const common::Path& gameFolder, Episode episode) {
   return AppendPath(gameFolder, FontsWtdPath(episode));
 }
 
-// One variant's file, loaded, edited and laid out, with everything but the
-// font texture already compressed; or why that failed.
-struct PreparedVariant {
-  std::unique_ptr<resource::FontPatch> patch;
-  std::exception_ptr failure;
-};
-
-// Prepares the chosen variants' files one after another on a worker thread
-// while the atlas is drawn (which keeps only one core busy), handing each
-// over in processing order. A failure is kept and raised when its variant's
-// turn comes, so the variants before it are still patched.
-class VariantPreparer {
- public:
-  VariantPreparer(common::FileSystem& fs, const common::Path& gameFolder,
-                  std::vector<Episode> episodes)
-      : promises_(episodes.size()) {
-    for (auto& promise : promises_) futures_.push_back(promise.get_future());
-    worker_ = std::thread([this, &fs, gameFolder, episodes] {
-      for (std::size_t i = 0; i < episodes.size(); ++i) {
-        PreparedVariant prepared;
-        if (!stop_) {
-          try {
-            resource::ResourceFile file;
-            {
-              auto source = fs.OpenForRead(WtdPath(gameFolder, episodes[i]));
-              file = resource::LoadResource(*source);
-            }
-            prepared.patch =
-                std::make_unique<resource::FontPatch>(std::move(file));
-            prepared.patch->ApplyPending();
-            prepared.patch->PrepareStream();
-          } catch (...) {
-            prepared.failure = std::current_exception();
-          }
-        }
-        promises_[i].set_value(std::move(prepared));
-      }
-    });
-  }
-  ~VariantPreparer() {
-    stop_ = true;
-    worker_.join();
-  }
-  VariantPreparer(const VariantPreparer&) = delete;
-  VariantPreparer& operator=(const VariantPreparer&) = delete;
-
-  /// Waits for the i-th variant; rethrows the failure of its preparation.
-  std::unique_ptr<resource::FontPatch> Take(std::size_t i) {
-    PreparedVariant prepared = futures_[i].get();
-    if (prepared.failure) std::rethrow_exception(prepared.failure);
-    return std::move(prepared.patch);
-  }
-
- private:
-  std::vector<std::promise<PreparedVariant>> promises_;
-  std::vector<std::future<PreparedVariant>> futures_;
-  std::atomic<bool> stop_{false};
-  std::thread worker_;
-};
-
 std::string Note(const char* format, std::size_t count) {
   char line[160];
   std::snprintf(line, sizeof line, format, count);
   return line;
 }
+
+// Times the steps of the writing as stages: each variant's new file
+// (waiting for its preparation included), then the replacement of them all.
+class WritingStages {
+ public:
+  explicit WritingStages(const StageObserver& observer) : observer_(observer) {}
+  void Start(std::string stage) {
+    Finish();
+    stage_ = std::move(stage);
+    start_ = std::chrono::steady_clock::now();
+  }
+  void Finish() {
+    if (observer_ && !stage_.empty())
+      observer_(stage_, std::chrono::steady_clock::now() - start_);
+    stage_.clear();
+  }
+
+ private:
+  const StageObserver& observer_;
+  std::string stage_;
+  std::chrono::steady_clock::time_point start_;
+};
 
 // Returns the findings of the atlas, or nothing when a strict run stopped
 // at them before writing.
@@ -112,16 +68,20 @@ std::optional<render::GlyphFindings> RunPipeline(
     return ReadTableOf(services.fs, settings.gameFolder);
   });
   std::vector<Episode> chosen;
-  for (Episode episode : kEpisodeOrder)
-    if (settings.episodes.contains(episode)) chosen.push_back(episode);
+  std::vector<resource::FontFile> files;
+  for (Episode episode : kEpisodeOrder) {
+    if (!settings.episodes.contains(episode)) continue;
+    chosen.push_back(episode);
+    common::Path wtd = WtdPath(settings.gameFolder, episode);
+    files.push_back({wtd, wtd});
+  }
   // No restore or other generation on this folder from the first read of a
   // fonts.wtd to the last replace.
   where = {"锁定游戏目录", GameFolderLockPath(settings.gameFolder)};
   auto lock = LockGameFolder(services.fs, settings.gameFolder);
-  // Files are opened only once the table has been read.
-  std::optional<VariantPreparer> preparer;
-  if (!services.straightforwardWriter)
-    preparer.emplace(services.fs, settings.gameFolder, chosen);
+  // Files are opened only once the table has been read; they are prepared
+  // while the atlas is drawn.
+  resource::FontTexturePipeline pipeline(services.fs, files);
 
   where = {"绘制贴图", {}};
   BuiltAtlas atlas = services.buildAtlas(
@@ -131,37 +91,46 @@ std::optional<render::GlyphFindings> RunPipeline(
   // The player hears of missing characters before any file is written.
   if (services.onFindings) services.onFindings(atlas.findings);
   if (services.strict && !atlas.findings.empty()) return std::nullopt;
-  const texture::CompressedImage& image = atlas.image;
-  // The variants store the same texture: it is deflated once.
-  resource::DeflatedBlockCache cache(image);
-  resource::SaveOptions options;
-  options.cache = &cache;
-  options.straightforward = services.straightforwardWriter;
-  for (std::size_t i = 0; i < chosen.size(); ++i) {
+
+  WritingStages stages(services.onStage);
+  auto onStep = [&](resource::PipelineStep step, std::size_t i) {
     const std::string name(EpisodeName(chosen[i]));
-    common::Path destination = WtdPath(settings.gameFolder, chosen[i]);
-    TimeStage(services.onStage, "写入 " + name, [&] {
-      where = {"创建文件夹", destination.parent_path()};
-      std::filesystem::create_directories(destination.parent_path());
-      if (!preparer) {
-        where = {"备份 " + name, BackupPathFor(destination)};
-        KeepOriginalOnce(services.fs, destination);
-        where = {"写入 " + name, destination};
-        resource::PatchFontsWtd(services.fs, destination, destination, image,
-                                options);
-        return;
-      }
-      where = {"读取 " + name, destination};
-      std::unique_ptr<resource::FontPatch> patch = preparer->Take(i);
-      where = {"备份 " + name, BackupPathFor(destination)};
-      KeepOriginalOnce(services.fs, destination);
-      where = {"写入 " + name, destination};
-      patch->SetPixels(image);
-      common::WriteFileAtomically(
-          services.fs, destination,
-          [&](common::OutputFile& out) { patch->Write(out, options); });
-    });
+    const common::Path& file = files[i].destination;
+    switch (step) {
+      case resource::PipelineStep::Read:
+        stages.Start("写入 " + name);
+        where = {"读取 " + name, file};
+        break;
+      case resource::PipelineStep::Write:
+        where = {"写入 " + name, file};
+        break;
+      case resource::PipelineStep::KeepOriginal:
+        if (i == 0) stages.Start("替换游戏文件");
+        where = {"备份 " + name, BackupPathFor(file)};
+        break;
+      case resource::PipelineStep::Replace:
+        where = {"替换 " + name, file};
+        break;
+    }
+  };
+  // Each original is kept before any file is replaced. A backup made in a
+  // run that then replaced nothing is taken back: nothing changed.
+  std::vector<common::Path> keptNow;
+  auto keepOriginal = [&](std::size_t i) {
+    if (KeepOriginalOnce(services.fs, files[i].destination))
+      keptNow.push_back(BackupPathFor(files[i].destination));
+  };
+  try {
+    pipeline.Write(atlas.image, onStep, keepOriginal);
+  } catch (...) {
+    if (pipeline.replaced() == 0)
+      for (const common::Path& backup : keptNow) services.fs.RemoveFile(backup);
+    where.replaced.assign(
+        chosen.begin(),
+        chosen.begin() + static_cast<std::ptrdiff_t>(pipeline.replaced()));
+    throw;
   }
+  stages.Finish();
   return std::move(atlas.findings);
 }
 
@@ -218,7 +187,7 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
     return GenerationOutcome::Warned;
   }
   try {
-    if (!HasCharacterTable(settings.gameFolder)) {
+    if (!HasCharacterTable(services.fs, settings.gameFolder)) {
       messages.ShowMessage(MessageIcon::Warning, kCharacterTableMissing);
       return GenerationOutcome::Warned;
     }

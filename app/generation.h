@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/episode.h"
 #include "app/message.h"
@@ -62,6 +63,9 @@ struct GenerationFailure {
   common::Path file;
   HRESULT hr = 0;
   std::string detail;  ///< the failure's own words, in Chinese; may be empty
+  /// The variants whose fonts.wtd the run replaced before it failed; none
+  /// when it failed before the first replacement, which changes nothing.
+  std::vector<Episode> replaced;
 };
 using FailureObserver = std::function<void(const GenerationFailure&)>;
 
@@ -71,9 +75,6 @@ struct GenerationServices {
   MessageSink& messages;
   AtlasBuilder buildAtlas;
   StageObserver onStage;  ///< may be empty
-  /// Write each file with the plain one-stream writer and no shared deflate
-  /// of the texture: the reference the benchmark compares against.
-  bool straightforwardWriter = false;
   /// Any glyph finding is a failure, and nothing is written.
   bool strict = false;
   FindingsObserver onFindings;  ///< may be empty
@@ -91,14 +92,15 @@ enum class GenerationOutcome { Generated, Warned, NothingSelected, Failed };
 
 /// The command. Validates the choices (a problem is a warning and nothing
 /// is read or written; no variant chosen ends silently), then reads the
-/// table, builds the atlas once and patches each chosen variant in the order
-/// IV, TBoGT, TLAD, creating its folder first and keeping the file as it was
-/// in its backup when it has none yet. Any failure after validation
-/// is logged and shown as one fixed error; variants patched before it stay
-/// patched. The closing message tells of characters the texture lacks or
-/// draws with another font (icon Warning then); with `strict` such findings
-/// fail the run before anything is written. Throws nothing once validation
-/// has passed.
+/// table, builds the atlas once and patches the chosen variants, all or
+/// none: every variant's file is read, checked and written beside it
+/// before the first one is replaced, in the order IV, TBoGT, TLAD, each
+/// kept as it was in its backup when it has none yet. Any failure after
+/// validation is logged and shown as one fixed error; one before the first
+/// replacement changes nothing. The closing message tells of characters the
+/// texture lacks or draws with another font (icon Warning then); with `strict`
+/// such findings fail the run before anything is written. Throws nothing once
+/// validation has passed.
 GenerationOutcome GenerateFontTexture(const GenerationServices& services,
                                       const GenerationSettings& settings);
 

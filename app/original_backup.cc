@@ -35,6 +35,7 @@ bool KeepOriginalOnce(common::FileSystem& fs, const common::Path& wtd) {
   switch (fs.EntryKindOf(backup)) {
     case common::EntryKind::RegularFile:
       return false;
+    case common::EntryKind::Folder:
     case common::EntryKind::Other:
       // Only this program writes that name, and only as a regular file: a
       // link there was planted, and would either pass for the original or
@@ -56,6 +57,7 @@ RestoreOutcome RestoreOriginal(common::FileSystem& fs,
   switch (fs.EntryKindOf(backup)) {
     case common::EntryKind::Absent:
       return RestoreOutcome::NoBackup;
+    case common::EntryKind::Folder:
     case common::EntryKind::Other:
       return RestoreOutcome::BackupNotRegular;
     case common::EntryKind::RegularFile:

@@ -60,29 +60,38 @@ CheckedAtlas DrawCheckedAtlas(const AtlasEngine& engine,
   return {std::move(surface), std::move(findings)};
 }
 
+BuiltAtlas BuildGlyphAtlas(const AtlasEngine& engine,
+                           const StageObserver& observer,
+                           const render::GlyphFonts& fonts,
+                           render::RenderEngine renderEngine, bool curlyQuotes,
+                           std::u16string_view text, render::FitMode fit) {
+  CheckedAtlas atlas = DrawCheckedAtlas(engine, observer, fonts, renderEngine,
+                                        curlyQuotes, text, fit);
+  // The compressor reads the engine's bitmap in place: no 64 MiB copy.
+  texture::CompressedImage image = TimeStage(observer, "压缩为 BC3", [&] {
+    texture::ImageView view;
+    view.width = atlas.surface.width();
+    view.height = atlas.surface.height();
+    view.format = texture::DXGI_FORMAT_B8G8R8A8_UNORM;
+    view.rowPitch = atlas.surface.rowPitch();
+    view.slicePitch = view.rowPitch * view.height;
+    view.pixels = atlas.surface.pixels().data();
+    texture::CompressedImage compressed;
+    THROW_IF_FAILED(texture::CompressImage(view, texture::DXGI_FORMAT_BC3_UNORM,
+                                           texture::CompressParallel, 0.5f,
+                                           compressed));
+    return compressed;
+  });
+  return {std::move(image), std::move(atlas.findings)};
+}
+
 AtlasBuilder CheckedAtlasBuilder(AtlasEngine engine, StageObserver observer,
                                  render::FitMode fit) {
   return [engine = std::move(engine), observer = std::move(observer), fit](
              const render::GlyphFonts& fonts, render::RenderEngine renderEngine,
-             bool curlyQuotes, std::u16string_view text) -> BuiltAtlas {
-    CheckedAtlas atlas = DrawCheckedAtlas(engine, observer, fonts, renderEngine,
-                                          curlyQuotes, text, fit);
-    // The compressor reads the engine's bitmap in place: no 64 MiB copy.
-    texture::CompressedImage image = TimeStage(observer, "压缩为 BC3", [&] {
-      texture::ImageView view;
-      view.width = atlas.surface.width();
-      view.height = atlas.surface.height();
-      view.format = texture::DXGI_FORMAT_B8G8R8A8_UNORM;
-      view.rowPitch = atlas.surface.rowPitch();
-      view.slicePitch = view.rowPitch * view.height;
-      view.pixels = atlas.surface.pixels().data();
-      texture::CompressedImage compressed;
-      THROW_IF_FAILED(
-          texture::CompressImage(view, texture::DXGI_FORMAT_BC3_UNORM,
-                                 texture::CompressParallel, 0.5f, compressed));
-      return compressed;
-    });
-    return {std::move(image), std::move(atlas.findings)};
+             bool curlyQuotes, std::u16string_view text) {
+    return BuildGlyphAtlas(engine, observer, fonts, renderEngine, curlyQuotes,
+                           text, fit);
   };
 }
 

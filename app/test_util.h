@@ -79,6 +79,17 @@ inline void MakeGameFolder(const common::Path& root, bool withTable = true,
                EncodeCharacterTable(table));
 }
 
+/// The same in memory.
+inline void MakeGameFolder(common::MemoryFileSystem& fs,
+                           const common::Path& root, bool withTable = true,
+                           std::u16string_view table = u"汉字「」") {
+  std::uint32_t seed = 1;
+  for (Episode episode : kEpisodeOrder)
+    fs.Put(AppendPath(root, FontsWtdPath(episode)), SmallFontsWtd(seed++));
+  if (withTable)
+    fs.Put(AppendPath(root, CharacterTablePath()), EncodeCharacterTable(table));
+}
+
 /// The pixels of font_chs in a fonts.wtd image; empty when it has none.
 inline Bytes FontChsPixels(const Bytes& file) {
   common::MemoryFileSystem fs;
@@ -123,6 +134,20 @@ class RecordingFileSystem final : public common::FileSystem {
   }
   common::EntryKind EntryKindOf(const common::Path& path) override {
     return inner_.EntryKindOf(path);
+  }
+  common::EntryKind StatusOf(const common::Path& path) override {
+    return inner_.StatusOf(path);
+  }
+  void CreateFolders(const common::Path& folder) override {
+    Record("mkdir " + folder.generic_string());
+    inner_.CreateFolders(folder);
+  }
+  std::vector<common::FolderEntry> ListFolder(
+      const common::Path& folder) override {
+    return inner_.ListFolder(folder);
+  }
+  common::Path CanonicalPath(const common::Path& path) override {
+    return inner_.CanonicalPath(path);
   }
   std::unique_ptr<common::OutputFile> CreateForWrite(
       const common::Path& path) override {

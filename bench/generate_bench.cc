@@ -43,42 +43,30 @@ int main(int argc, char** argv) {
   std::printf("font: WenQuanYi Micro Hei (Debian fonts-wqy-microhei)\n");
   render::PlatformServices services;
   app::TerminalMessageSink messages(std::cout, std::cerr);
-  // Each run generates twice: with the straightforward writer (one stream,
-  // every variant deflating the texture again) and with the fast one.
   for (int run = 1; run <= runs; ++run) {
-    double totals[2] = {0, 0};
-    for (int mode = 0; mode < 2; ++mode) {
-      std::printf("run %d, %s writer\n", run,
-                  mode == 0 ? "straightforward" : "fast");
-      app::StageObserver progress = [](std::string_view stage,
-                                       Clock::duration elapsed) {
-        std::printf("  %-24.*s %8.1f ms\n", static_cast<int>(stage.size()),
-                    stage.data(),
-                    std::chrono::duration<double, std::milli>(elapsed).count());
-      };
-      app::GenerationServices generation{
-          fs, messages, app::TimedAtlasBuilder(progress, render::FitMode::Fit),
-          progress};
-      generation.straightforwardWriter = mode == 0;
-      // Every run is a first generation, which keeps the originals: both
-      // writers pay for the backups alike.
-      for (app::Episode episode : app::kEpisodeOrder)
-        std::filesystem::remove(app::BackupPathFor(
-            app::AppendPath(root, app::FontsWtdPath(episode))));
-      auto start = Clock::now();
-      app::GenerateFontTexture(generation, settings);
-      totals[mode] =
-          std::chrono::duration<double, std::milli>(Clock::now() - start)
-              .count();
-      std::uintmax_t bytes = 0;
-      for (app::Episode episode : app::kEpisodeOrder)
-        bytes += std::filesystem::file_size(
-            app::AppendPath(root, app::FontsWtdPath(episode)));
-      std::printf("  %-24s %8.1f ms, %ju bytes written\n", "total",
-                  totals[mode], bytes);
-    }
-    std::printf("run %d: fast writer %.2fx faster\n", run,
-                totals[0] / totals[1]);
+    std::printf("run %d\n", run);
+    app::StageObserver progress = [](std::string_view stage,
+                                     Clock::duration elapsed) {
+      std::printf("  %-24.*s %8.1f ms\n", static_cast<int>(stage.size()),
+                  stage.data(),
+                  std::chrono::duration<double, std::milli>(elapsed).count());
+    };
+    app::GenerationServices generation{
+        fs, messages, app::TimedAtlasBuilder(progress, render::FitMode::Fit),
+        progress};
+    // Every run is a first generation, which keeps the originals.
+    for (app::Episode episode : app::kEpisodeOrder)
+      std::filesystem::remove(app::BackupPathFor(
+          app::AppendPath(root, app::FontsWtdPath(episode))));
+    auto start = Clock::now();
+    app::GenerateFontTexture(generation, settings);
+    double total =
+        std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    std::uintmax_t bytes = 0;
+    for (app::Episode episode : app::kEpisodeOrder)
+      bytes += std::filesystem::file_size(
+          app::AppendPath(root, app::FontsWtdPath(episode)));
+    std::printf("  %-24s %8.1f ms, %ju bytes written\n", "total", total, bytes);
   }
   std::filesystem::remove_all(root);
   return 0;

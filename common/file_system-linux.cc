@@ -1,5 +1,6 @@
 #include "common/file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -7,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 #include <thread>
 
@@ -138,13 +140,93 @@ std::unique_ptr<InputFile> RealFileSystem::OpenForReadNoFollow(
   return OpenRegularForRead(path, O_NOFOLLOW);
 }
 
+namespace {
+
+EntryKind KindOf(mode_t mode) {
+  if (S_ISREG(mode)) return EntryKind::RegularFile;
+  return S_ISDIR(mode) ? EntryKind::Folder : EntryKind::Other;
+}
+
+struct DirTraits {
+  using Type = DIR*;
+  static DIR* Invalid() { return nullptr; }
+  static void Close(DIR* dir) { ::closedir(dir); }
+};
+
+}  // namespace
+
 EntryKind RealFileSystem::EntryKindOf(const Path& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0) {
     THROW_LAST_ERROR_IF(errno != ENOENT && errno != ENOTDIR);
     return EntryKind::Absent;
   }
-  return S_ISREG(st.st_mode) ? EntryKind::RegularFile : EntryKind::Other;
+  return KindOf(st.st_mode);
+}
+
+EntryKind RealFileSystem::StatusOf(const Path& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    // Nothing there: a missing name, a file where a folder should be, an
+    // empty or overlong name.
+    THROW_LAST_ERROR_IF(errno != ENOENT && errno != ENOTDIR &&
+                        errno != EINVAL && errno != ENAMETOOLONG);
+    return EntryKind::Absent;
+  }
+  return KindOf(st.st_mode);
+}
+
+void RealFileSystem::CreateFolders(const Path& folder) {
+  Path current;
+  for (const Path& part : folder) {
+    current /= part;
+    if (part.empty()) continue;  // a trailing separator
+    struct stat st;
+    if (::stat(current.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+    if (::mkdir(current.c_str(), 0777) == 0) continue;
+    // Made meanwhile by another run: as good as made here.
+    int error = errno;
+    if (error == EEXIST && ::stat(current.c_str(), &st) == 0 &&
+        S_ISDIR(st.st_mode))
+      continue;
+    errno = error;
+    THROW_LAST_ERROR_IF(true);
+  }
+}
+
+std::vector<FolderEntry> RealFileSystem::ListFolder(const Path& folder) {
+  UniqueHandle<DirTraits> dir(::opendir(folder.c_str()));
+  THROW_LAST_ERROR_IF(!dir);
+  std::vector<FolderEntry> entries;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (!entry) {
+      THROW_LAST_ERROR_IF(errno != 0);
+      return entries;
+    }
+    std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    EntryKind kind = EntryKind::Other;
+    if (entry->d_type == DT_REG) kind = EntryKind::RegularFile;
+    if (entry->d_type == DT_DIR) kind = EntryKind::Folder;
+    if (entry->d_type == DT_UNKNOWN) {
+      // Some file systems do not say: ask, the name itself looked at.
+      struct stat st;
+      if (::fstatat(::dirfd(dir.get()), entry->d_name, &st,
+                    AT_SYMLINK_NOFOLLOW) != 0)
+        continue;  // gone meanwhile
+      kind = KindOf(st.st_mode);
+    }
+    entries.push_back({Path(std::string(name)), kind});
+  }
+}
+
+Path RealFileSystem::CanonicalPath(const Path& path) {
+  std::unique_ptr<char, decltype(&std::free)> resolved(
+      ::realpath(path.c_str(), nullptr), &std::free);
+  THROW_LAST_ERROR_IF(!resolved);
+  return Path(resolved.get());
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::CreateForWrite(const Path& path) {
@@ -193,7 +275,7 @@ bool IsAbandoned(const Path& path, std::uint64_t writer) {
 
 void RealFileSystem::RemoveAbandonedTemporaries(
     const Path& destination) noexcept {
-  RemoveTemporariesIf(destination, IsAbandoned);
+  RemoveTemporariesIf(*this, destination, IsAbandoned);
 }
 
 namespace {

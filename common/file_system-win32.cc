@@ -144,11 +144,139 @@ EntryKind RealFileSystem::EntryKindOf(const Path& path) {
     return EntryKind::Absent;
   }
   ::FindClose(find);
-  return (entry.dwFileAttributes &
-          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) ||
-                 IsLink(entry.dwFileAttributes, entry.dwReserved0)
-             ? EntryKind::Other
+  if (IsLink(entry.dwFileAttributes, entry.dwReserved0))
+    return EntryKind::Other;
+  return (entry.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) ? EntryKind::Other
+         : (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+             ? EntryKind::Folder
              : EntryKind::RegularFile;
+}
+
+namespace {
+
+// Failures of a lookup that mean "there is nothing there": a missing file
+// or folder on the way, a network name that does not exist, a malformed
+// name.
+bool MeansAbsent(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_DIRECTORY:
+    case ERROR_FILENAME_EXCED_RANGE:
+      return true;
+  }
+  return false;
+}
+
+EntryKind KindOfAttributes(DWORD attributes) {
+  if (attributes & FILE_ATTRIBUTE_DEVICE) return EntryKind::Other;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Folder
+                                                 : EntryKind::RegularFile;
+}
+
+bool IsFolderAt(const Path& path) {
+  DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+struct FindTraits {
+  using Type = HANDLE;
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { ::FindClose(h); }
+};
+
+}  // namespace
+
+EntryKind RealFileSystem::StatusOf(const Path& path) {
+  // Opened without any access, the name's target (a link followed) shows
+  // what it is; a folder needs backup semantics to be opened at all.
+  HANDLE h = ::CreateFileW(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE || h == nullptr) {
+    DWORD error = ::GetLastError();
+    if (MeansAbsent(error)) return EntryKind::Absent;
+    // A file opened by another program that shares nothing still has its
+    // attributes.
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    THROW_HR_IF(HresultFromWin32(error),
+                error != ERROR_SHARING_VIOLATION ||
+                    attributes == INVALID_FILE_ATTRIBUTES);
+    return KindOfAttributes(attributes);
+  }
+  UniqueFileHandle owner(h);
+  if (::GetFileType(h) != FILE_TYPE_DISK) return EntryKind::Other;
+  BY_HANDLE_FILE_INFORMATION info;
+  THROW_LAST_ERROR_IF(!::GetFileInformationByHandle(h, &info));
+  return KindOfAttributes(info.dwFileAttributes);
+}
+
+void RealFileSystem::CreateFolders(const Path& folder) {
+  Path current;
+  for (const Path& part : folder) {
+    current /= part;
+    // The drive and the root, and the server and share of a network path,
+    // are not made here; neither is a folder that exists.
+    if (part.empty() || current == current.root_path() || IsFolderAt(current))
+      continue;
+    if (::CreateDirectoryW(current.c_str(), nullptr)) continue;
+    DWORD error = ::GetLastError();
+    // Made meanwhile by another run: as good as made here.
+    THROW_HR_IF(HresultFromWin32(error), !IsFolderAt(current));
+  }
+}
+
+std::vector<FolderEntry> RealFileSystem::ListFolder(const Path& folder) {
+  WIN32_FIND_DATAW entry;
+  UniqueHandle<FindTraits> find(
+      ::FindFirstFileW((folder / L"*").c_str(), &entry));
+  std::vector<FolderEntry> entries;
+  if (!find) {
+    DWORD error = ::GetLastError();
+    // The top folder of an empty drive has not even "." and "..".
+    THROW_HR_IF(HresultFromWin32(error), error != ERROR_FILE_NOT_FOUND);
+    return entries;
+  }
+  do {
+    std::wstring_view name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    EntryKind kind = IsLink(entry.dwFileAttributes, entry.dwReserved0)
+                         ? EntryKind::Other
+                         : KindOfAttributes(entry.dwFileAttributes);
+    entries.push_back({Path(std::wstring(name)), kind});
+  } while (::FindNextFileW(find.get(), &entry));
+  THROW_LAST_ERROR_IF(::GetLastError() != ERROR_NO_MORE_FILES);
+  return entries;
+}
+
+Path RealFileSystem::CanonicalPath(const Path& path) {
+  // Without any access, and sharing everything: only the name is asked for.
+  HANDLE opened = ::CreateFileW(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  THROW_LAST_ERROR_IF(opened == INVALID_HANDLE_VALUE || opened == nullptr);
+  UniqueFileHandle h(opened);
+  std::wstring name(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = ::GetFinalPathNameByHandleW(
+        h.get(), name.data(), static_cast<DWORD>(name.size()),
+        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    THROW_LAST_ERROR_IF(length == 0);
+    if (length < name.size()) {
+      name.resize(length);
+      break;
+    }
+    name.resize(length);
+  }
+  // The system answers in its long form: \\?\C:\... or \\?\UNC\server\...
+  if (name.starts_with(L"\\\\?\\UNC\\")) return Path(L"\\\\" + name.substr(8));
+  if (name.starts_with(L"\\\\?\\")) return Path(name.substr(4));
+  return Path(name);
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::CreateForWrite(const Path& path) {
@@ -167,17 +295,34 @@ void RealFileSystem::ReplaceFile(const Path& from, const Path& to) {
   // A folder is never the destination of a file (Wine's ReplaceFileW would
   // put the file in place of an empty one); Windows says access denied.
   DWORD attributes = ::GetFileAttributesW(to.c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   THROW_HR_IF(HresultFromWin32(kErrorAccessDenied),
-              attributes != INVALID_FILE_ATTRIBUTES &&
-                  (attributes & FILE_ATTRIBUTE_DIRECTORY));
-  if (::ReplaceFileW(
+              exists && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+  // A read-only file cannot be replaced: the bit is cleared for the
+  // replace and set again on the new file, so that the player's choice
+  // stays (Wine's ReplaceFileW would drop it, too). Should the replace
+  // fail, the old file gets its bit back.
+  const bool readOnly = exists && (attributes & FILE_ATTRIBUTE_READONLY);
+  if (readOnly)
+    THROW_LAST_ERROR_IF(!::SetFileAttributesW(
+        to.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}));
+  auto restore = ScopeExit([&] {
+    if (readOnly) ::SetFileAttributesW(to.c_str(), attributes);
+  });
+  if (!::ReplaceFileW(
           to.c_str(), from.c_str(), nullptr,
           REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
           nullptr, nullptr))
-    return;
-  THROW_LAST_ERROR_IF(
-      !::MoveFileExW(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    THROW_LAST_ERROR_IF(
+        !::MoveFileExW(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+  // The new file is in place: the bit goes on it, as the old one had it.
+  restore.Release();
+  if (readOnly) {
+    DWORD now = ::GetFileAttributesW(to.c_str());
+    if (now != INVALID_FILE_ATTRIBUTES)
+      ::SetFileAttributesW(to.c_str(), now | FILE_ATTRIBUTE_READONLY);
+  }
 }
 
 void RealFileSystem::RemoveFile(const Path& path) noexcept {
@@ -188,9 +333,10 @@ void RealFileSystem::RemoveAbandonedTemporaries(
     const Path& destination) noexcept {
   // A live writer's file cannot be deleted while it is open (see
   // CreateForWrite); between closing and moving it, its process still runs.
-  RemoveTemporariesIf(destination, [](const Path&, std::uint64_t writer) {
-    return !platform::IsProcessRunning(writer);
-  });
+  RemoveTemporariesIf(*this, destination,
+                      [](const Path&, std::uint64_t writer) {
+                        return !platform::IsProcessRunning(writer);
+                      });
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <string>
 
+#include "common/decimal.h"
 #include "common/platform.h"
 #include "common/result.h"
 #include "common/scope_exit.h"
@@ -27,16 +28,6 @@ Path TemporaryPathFor(const Path& destination) {
   Path name = destination.filename();
   name += suffix;
   return destination.parent_path() / name;
-}
-
-std::optional<std::uint64_t> ParseDecimal(std::string_view digits) {
-  if (digits.empty() || digits.size() > 19) return std::nullopt;
-  std::uint64_t value = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  return value;
 }
 
 // Another run may hold the name we chose (a process of the same number in
@@ -73,34 +64,27 @@ std::optional<std::uint64_t> TemporaryWriterOf(
   return ParseDecimal(name.substr(0, dash));
 }
 
-void RemoveTemporariesIf(const Path& destination,
+void RemoveTemporariesIf(FileSystem& fs, const Path& destination,
                          const std::function<bool(const Path&, std::uint64_t)>&
                              isAbandoned) noexcept {
   // Names compared as UTF-8, which every file name converts to.
   auto utf8 = [](const Path& path) {
-    std::u8string name = path.filename().u8string();
+    std::u8string name = path.u8string();
     return std::string(name.begin(), name.end());
   };
   try {
-    const std::string destinationName = utf8(destination);
+    const std::string destinationName = utf8(destination.filename());
     Path folder = destination.parent_path();
-    std::error_code error;
-    std::filesystem::directory_iterator it(folder.empty() ? Path(".") : folder,
-                                           error);
-    for (; !error && it != std::filesystem::directory_iterator();
-         it.increment(error)) {
+    if (folder.empty()) folder = ".";
+    for (const FolderEntry& entry : fs.ListFolder(folder)) {
       std::optional<std::uint64_t> writer =
-          TemporaryWriterOf(utf8(it->path()), destinationName);
+          TemporaryWriterOf(utf8(entry.name), destinationName);
       // Only what a run can have left: a regular file, never a link or a
       // pipe planted at such a name.
-      std::error_code unknown;
-      if (writer &&
-          it->symlink_status(unknown).type() ==
-              std::filesystem::file_type::regular &&
-          isAbandoned(it->path(), *writer)) {
-        std::error_code ignored;
-        std::filesystem::remove(it->path(), ignored);
-      }
+      Path path = folder / entry.name;
+      if (writer && entry.kind == EntryKind::RegularFile &&
+          isAbandoned(path, *writer))
+        fs.RemoveFile(path);
     }
   } catch (...) {
     // Only tidying: a folder that cannot be listed keeps its leftovers.
@@ -115,12 +99,18 @@ void WriteFileAtomically(FileSystem& fs, const Path& destination,
 void WriteFileAtomically(FileSystem& fs, const Path& destination,
                          const std::function<void(OutputFile&)>& write,
                          const Path& like) {
+  PendingReplacement(fs, destination, write, like).Commit();
+}
+
+PendingReplacement::PendingReplacement(
+    FileSystem& fs, const Path& destination,
+    const std::function<void(OutputFile&)>& write, const Path& like)
+    : fs_(fs), destination_(destination) {
   fs.RemoveAbandonedTemporaries(destination);
-  Path temporary;
-  auto file = CreateTemporary(fs, destination, temporary);
+  auto file = CreateTemporary(fs, destination, temporary_);
   auto removeTemporary = ScopeExit([&] {
     file.reset();
-    fs.RemoveFile(temporary);
+    fs.RemoveFile(temporary_);
   });
   write(*file);
   // The game, and the player who owns it, must still be able to read the
@@ -129,8 +119,18 @@ void WriteFileAtomically(FileSystem& fs, const Path& destination,
   file->Flush();
   file->Close();
   file.reset();
-  fs.ReplaceFile(temporary, destination);
   removeTemporary.Release();
+  pending_ = true;
+}
+
+PendingReplacement::~PendingReplacement() {
+  if (pending_) fs_.RemoveFile(temporary_);
+}
+
+void PendingReplacement::Commit() {
+  THROW_HR_IF(kEFail, !pending_);
+  fs_.ReplaceFile(temporary_, destination_);
+  pending_ = false;
 }
 
 void ReadExactly(InputFile& file, std::span<std::byte> buffer) {

@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace common {
 
@@ -53,9 +54,15 @@ class FileLock {
   virtual ~FileLock() = default;
 };
 
-/// What a name in a folder holds, the name itself looked at: a link is not
-/// followed.
-enum class EntryKind { Absent, RegularFile, Other };
+/// What a name holds: nothing, a regular file, a folder, or anything else
+/// (a link where links are not followed, a pipe, a device).
+enum class EntryKind { Absent, RegularFile, Folder, Other };
+
+/// One name in a folder, and what it holds, a link not followed.
+struct FolderEntry {
+  Path name;  ///< the name alone, without the folder
+  EntryKind kind = EntryKind::Absent;
+};
 
 class FileSystem {
  public:
@@ -73,6 +80,23 @@ class FileSystem {
   /// operating-system error when that cannot be told (a folder on the way
   /// that may not be searched).
   virtual EntryKind EntryKindOf(const Path& path) = 0;
+  /// What `path` holds, links followed (a link to nothing is Absent).
+  /// Absent too when a name on the way is missing or no folder, or when the
+  /// name is invalid or too long; any other failure (a folder on the way
+  /// that may not be searched) throws the operating-system error.
+  virtual EntryKind StatusOf(const Path& path) = 0;
+  /// Creates `folder` and every missing folder above it; nothing when it
+  /// exists. Throws the operating-system error: access denied, a full disk,
+  /// a file in the way.
+  virtual void CreateFolders(const Path& folder) = 0;
+  /// The names in `folder` (without "." and ".."), in no set order. Throws
+  /// the operating-system error when it cannot be listed.
+  virtual std::vector<FolderEntry> ListFolder(const Path& folder) = 0;
+  /// The absolute form of `path` with every link resolved and no "." or
+  /// ".." left: two names of one file or folder give the same. Throws the
+  /// operating-system error, ERROR_FILE_NOT_FOUND for a name that does not
+  /// exist.
+  virtual Path CanonicalPath(const Path& path) = 0;
   /// Creates a new file for writing. Fails with ERROR_FILE_EXISTS when the
   /// name is taken, by a file or by a link, which is never followed: a file
   /// planted at that name is neither truncated nor written through.
@@ -102,6 +126,10 @@ class RealFileSystem final : public FileSystem {
   std::unique_ptr<InputFile> OpenForRead(const Path& path) override;
   std::unique_ptr<InputFile> OpenForReadNoFollow(const Path& path) override;
   EntryKind EntryKindOf(const Path& path) override;
+  EntryKind StatusOf(const Path& path) override;
+  void CreateFolders(const Path& folder) override;
+  std::vector<FolderEntry> ListFolder(const Path& folder) override;
+  Path CanonicalPath(const Path& path) override;
   std::unique_ptr<OutputFile> CreateForWrite(const Path& path) override;
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;
@@ -127,6 +155,37 @@ void WriteFileAtomically(FileSystem& fs, const Path& destination,
                          const std::function<void(OutputFile&)>& write,
                          const Path& like);
 
+/// The first half of WriteFileAtomically: the new file is written, flushed
+/// and closed beside its destination, and takes the destination's place
+/// only when committed. Several files can so be written in full before any
+/// of them replaces its destination. Destroyed uncommitted, the temporary
+/// file is removed and the destination keeps its bytes.
+class PendingReplacement {
+ public:
+  /// Writes the temporary file as WriteFileAtomically does; on a failure
+  /// nothing is left behind and the failure propagates.
+  PendingReplacement(FileSystem& fs, const Path& destination,
+                     const std::function<void(OutputFile&)>& write,
+                     const Path& like);
+  PendingReplacement(FileSystem& fs, const Path& destination,
+                     const std::function<void(OutputFile&)>& write)
+      : PendingReplacement(fs, destination, write, destination) {}
+  ~PendingReplacement();
+  PendingReplacement(const PendingReplacement&) = delete;
+  PendingReplacement& operator=(const PendingReplacement&) = delete;
+
+  /// Puts the new file in place of the destination in one step. Throws the
+  /// failure of the replace; the temporary is then removed when this is
+  /// destroyed.
+  void Commit();
+
+ private:
+  FileSystem& fs_;
+  Path destination_;
+  Path temporary_;
+  bool pending_ = false;
+};
+
 /// Whether `name` is one that WriteFileAtomically gives the temporary files
 /// for a destination called `destinationName`; if so, the number of the
 /// process that wrote it.
@@ -137,7 +196,7 @@ std::optional<std::uint64_t> TemporaryWriterOf(
 /// recognises as its temporaries and `isAbandoned` accepts; anything else at
 /// such a name (a link, a pipe) stays. Failures are ignored.
 void RemoveTemporariesIf(
-    const Path& destination,
+    FileSystem& fs, const Path& destination,
     const std::function<bool(const Path&, std::uint64_t writer)>&
         isAbandoned) noexcept;
 

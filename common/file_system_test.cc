@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -40,6 +41,43 @@ TEST(RealFileSystemTest, MissingParentFolderIsAPathError) {
   // Windows says ERROR_PATH_NOT_FOUND; POSIX says ENOENT for a missing
   // parent, which maps to ERROR_FILE_NOT_FOUND.
   EXPECT_TRUE(hr == MakeHresult(0x80070003u) || hr == MakeHresult(0x80070002u))
+      << std::hex << hr;
+}
+
+// Status, folders and listing on the disk, with the system's own codes; the
+// code that uses them is tested on the memory file system.
+TEST(RealFileSystemTest, TellsKindsMakesAndListsFolders) {
+  testutil::TempDir dir;
+  RealFileSystem fs;
+  const Path file = dir.path() / "fonts.wtd";
+  { auto out = fs.CreateForWrite(file); }
+  EXPECT_EQ(fs.StatusOf(file), EntryKind::RegularFile);
+  EXPECT_EQ(fs.StatusOf(dir.path()), EntryKind::Folder);
+  EXPECT_EQ(fs.StatusOf(dir.path() / "missing"), EntryKind::Absent);
+  EXPECT_EQ(fs.StatusOf(file / "below"), EntryKind::Absent);
+
+  const Path deep = dir.path() / "TLAD" / "pc" / "textures";
+  fs.CreateFolders(deep);
+  fs.CreateFolders(deep);  // already there: nothing to do
+  EXPECT_EQ(fs.StatusOf(deep), EntryKind::Folder);
+  // A file in the way: EEXIST on POSIX, ERROR_ALREADY_EXISTS on Windows.
+  HRESULT hr = CodeOf([&] { fs.CreateFolders(file / "x"); });
+  EXPECT_TRUE(hr == MakeHresult(0x80070050u) ||
+              hr == MakeHresult(0x800700B7u) || hr == MakeHresult(0x80070003u))
+      << std::hex << hr;
+
+  std::vector<FolderEntry> entries = fs.ListFolder(dir.path());
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) {
+              return a.name < b.name;
+            });
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].name, Path("TLAD"));
+  EXPECT_EQ(entries[0].kind, EntryKind::Folder);
+  EXPECT_EQ(entries[1].name, Path("fonts.wtd"));
+  EXPECT_EQ(entries[1].kind, EntryKind::RegularFile);
+  hr = CodeOf([&] { fs.ListFolder(dir.path() / "missing"); });
+  EXPECT_TRUE(hr == MakeHresult(0x80070002u) || hr == MakeHresult(0x80070003u))
       << std::hex << hr;
 }
 

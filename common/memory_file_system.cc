@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "common/result.h"
 
@@ -54,6 +55,18 @@ class MemoryOutputFile final : public OutputFile {
   std::string key_;
 };
 
+// The folder a key lies in; "" for the top.
+std::string ParentKey(const std::string& key) {
+  std::size_t slash = key.rfind('/');
+  return slash == std::string::npos ? std::string() : key.substr(0, slash);
+}
+
+std::string FolderKey(const Path& folder) {
+  std::string key = folder.generic_string();
+  while (key.size() > 1 && key.back() == '/') key.pop_back();
+  return key == "." ? std::string() : key;
+}
+
 }  // namespace
 
 std::unique_ptr<InputFile> MemoryFileSystem::OpenForRead(const Path& path) {
@@ -63,8 +76,76 @@ std::unique_ptr<InputFile> MemoryFileSystem::OpenForRead(const Path& path) {
   return std::make_unique<MemoryInputFile>(it->second);
 }
 
+bool MemoryFileSystem::IsFolder(const std::string& key) const {
+  if (key.empty() || folders.count(key)) return true;
+  const std::string prefix = key + "/";
+  auto below = [&](const auto& set) {
+    auto it = set.lower_bound(prefix);
+    return it != set.end() && std::string_view(it->first).starts_with(prefix);
+  };
+  auto folderBelow = folders.lower_bound(prefix);
+  return below(files) ||
+         (folderBelow != folders.end() && folderBelow->starts_with(prefix));
+}
+
+void MemoryFileSystem::CheckWritable(const Path& path) const {
+  THROW_HR_IF(HresultFromWin32(kErrorAccessDenied),
+              readOnlyFolders.count(ParentKey(Key(path))) != 0);
+}
+
+EntryKind MemoryFileSystem::StatusOf(const Path& path) {
+  const std::string key = FolderKey(path);
+  if (files.count(key)) return EntryKind::RegularFile;
+  return IsFolder(key) ? EntryKind::Folder : EntryKind::Absent;
+}
+
+void MemoryFileSystem::CreateFolders(const Path& folder) {
+  log.push_back("mkdir " + Key(folder));
+  const std::string key = FolderKey(folder);
+  for (std::size_t end = 0; end != std::string::npos;) {
+    end = key.find('/', end + 1);
+    std::string prefix = key.substr(0, end);
+    if (prefix.empty() || IsFolder(prefix)) continue;
+    THROW_HR_IF(HresultFromWin32(kErrorAlreadyExists), files.count(prefix));
+    CheckWritable(prefix);
+    folders.insert(prefix);
+  }
+}
+
+std::vector<FolderEntry> MemoryFileSystem::ListFolder(const Path& folder) {
+  const std::string key = FolderKey(folder);
+  THROW_HR_IF(HresultFromWin32(kErrorPathNotFound),
+              files.count(key) || !IsFolder(key));
+  const std::string prefix = key.empty() ? "" : key + "/";
+  std::map<std::string, EntryKind> names;
+  auto add = [&](const std::string& path, EntryKind kind) {
+    if (!path.starts_with(prefix) || path.size() == prefix.size()) return;
+    std::string rest = path.substr(prefix.size());
+    std::size_t slash = rest.find('/');
+    if (slash != std::string::npos) {
+      rest.resize(slash);
+      kind = EntryKind::Folder;
+    }
+    names.emplace(rest, kind);
+  };
+  for (const auto& [path, content] : files) add(path, EntryKind::RegularFile);
+  for (const std::string& path : folders) add(path, EntryKind::Folder);
+  std::vector<FolderEntry> entries;
+  for (const auto& [name, kind] : names)
+    entries.push_back({common::Path(name), kind});
+  return entries;
+}
+
+Path MemoryFileSystem::CanonicalPath(const Path& path) {
+  Path normal = path.lexically_normal();
+  THROW_HR_IF(HresultFromWin32(kErrorFileNotFound),
+              StatusOf(normal) == EntryKind::Absent);
+  return normal;
+}
+
 std::unique_ptr<OutputFile> MemoryFileSystem::CreateForWrite(const Path& path) {
   log.push_back("create " + Key(path));
+  CheckWritable(path);
   THROW_HR_IF(HresultFromWin32(kErrorFileExists), files.count(Key(path)));
   files[Key(path)];
   return std::make_unique<MemoryOutputFile>(*this, Key(path));
@@ -73,6 +154,7 @@ std::unique_ptr<OutputFile> MemoryFileSystem::CreateForWrite(const Path& path) {
 void MemoryFileSystem::ReplaceFile(const Path& from, const Path& to) {
   log.push_back("replace " + Key(from) + " " + Key(to));
   if (replaceFailure) THROW_HR(replaceFailure);
+  CheckWritable(to);
   auto it = files.find(Key(from));
   THROW_HR_IF(HresultFromWin32(kErrorFileNotFound), it == files.end());
   Bytes content = std::move(it->second);
@@ -82,6 +164,7 @@ void MemoryFileSystem::ReplaceFile(const Path& from, const Path& to) {
 
 void MemoryFileSystem::RemoveFile(const Path& path) noexcept {
   log.push_back("remove " + Key(path));
+  if (readOnlyFolders.count(ParentKey(Key(path)))) return;
   files.erase(Key(path));
 }
 

@@ -22,9 +22,16 @@ class MemoryFileSystem final : public FileSystem {
   std::unique_ptr<InputFile> OpenForReadNoFollow(const Path& path) override {
     return OpenForRead(path);
   }
-  EntryKind EntryKindOf(const Path& path) override {
-    return Exists(path) ? EntryKind::RegularFile : EntryKind::Absent;
-  }
+  /// Memory holds no links: the same as StatusOf.
+  EntryKind EntryKindOf(const Path& path) override { return StatusOf(path); }
+  /// A file, a folder made by CreateFolders, or any folder above a file.
+  EntryKind StatusOf(const Path& path) override;
+  /// A file in the way throws ERROR_ALREADY_EXISTS.
+  void CreateFolders(const Path& folder) override;
+  /// A folder that does not exist throws ERROR_PATH_NOT_FOUND.
+  std::vector<FolderEntry> ListFolder(const Path& folder) override;
+  /// Memory holds no links: the name without "." and "..".
+  Path CanonicalPath(const Path& path) override;
   std::unique_ptr<OutputFile> CreateForWrite(const Path& path) override;
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;
@@ -43,6 +50,13 @@ class MemoryFileSystem final : public FileSystem {
 
   /// path (generic form) -> content.
   std::map<std::string, Bytes> files;
+  /// Folders made by CreateFolders (generic form); the folders above a file
+  /// exist without being listed here.
+  std::set<std::string> folders;
+  /// Folders (generic form) where nothing may be created, replaced or
+  /// removed: each such call throws ERROR_ACCESS_DENIED, as for a folder the
+  /// user may not write.
+  std::set<std::string> readOnlyFolders;
   /// The paths of the locks held.
   std::set<std::string> locks;
   /// One line per operation: "read P", "create P", "replace A B", "remove P",
@@ -59,6 +73,8 @@ class MemoryFileSystem final : public FileSystem {
 
  private:
   static std::string Key(const Path& path) { return path.generic_string(); }
+  bool IsFolder(const std::string& key) const;
+  void CheckWritable(const Path& path) const;
 };
 
 }  // namespace common

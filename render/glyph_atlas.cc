@@ -1,8 +1,6 @@
 #include "render/glyph_atlas.h"
 
-#include "common/result.h"
 #include "render/text_engine.h"
-#include "texture/compress.h"
 
 namespace render {
 namespace {
@@ -35,18 +33,6 @@ GlyphAtlas DrawGlyphAtlas(const GlyphFonts& fonts, RenderEngine engine,
   atlas.pixels =
       DrawAtlasSurface(fonts, engine, curlyQuotes, text).TakePixels();
   return atlas;
-}
-
-texture::CompressedImage BuildGlyphAtlas(const GlyphFonts& fonts,
-                                         RenderEngine engine, bool curlyQuotes,
-                                         std::u16string_view text) {
-  // The compressor reads the engine's bitmap in place: no 64 MiB copy.
-  DrawingSurface surface = DrawAtlasSurface(fonts, engine, curlyQuotes, text);
-  texture::CompressedImage image;
-  THROW_IF_FAILED(texture::CompressImage(
-      AtlasView(surface.pixels().data()), texture::DXGI_FORMAT_BC3_UNORM,
-      texture::CompressParallel, 0.5f, image));
-  return image;
 }
 
 }  // namespace render

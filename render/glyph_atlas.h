@@ -1,5 +1,6 @@
 // The glyph atlas: every character of the table drawn into a 4096 x 4096
-// canvas of 64 x 66 pixel cells, then compressed to BC3.
+// canvas of 64 x 66 pixel cells. The generation's atlas, with each glyph
+// kept in its cell, checked and compressed, is app::BuildGlyphAtlas.
 #pragma once
 
 #include <cstddef>
@@ -27,12 +28,5 @@ struct GlyphAtlas {
 /// stopping at the grid's end) with the chosen engine. Throws on failure.
 GlyphAtlas DrawGlyphAtlas(const GlyphFonts& fonts, RenderEngine engine,
                           bool curlyQuotes, std::u16string_view text);
-
-/// Draws the atlas and compresses it to one 4096 x 4096 BC3 level.
-/// Throws on failure.
-texture::CompressedImage BuildGlyphAtlas(const GlyphFonts& fonts,
-                                         RenderEngine engine,
-                                         bool curlyQuotes,
-                                         std::u16string_view text);
 
 }  // namespace render

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <optional>
 
 #include "common/result.h"
 #include "resource/bytes.h"
@@ -129,24 +130,44 @@ struct PageDeclaration {
   std::uint32_t shift = 0;
 };
 
-PageDeclaration CountPages(const std::vector<std::uint32_t>& sizes) {
-  // Pages are powers of two: the first holds the largest block (at least
-  // 4096 bytes); later blocks share the current page while they fit, or
-  // open a page of the smallest power of two (from 1 << B) that holds them.
-  // Counts of pages below 16 << B carry upward in pairs. Sizes are rounded to
-  // 16 as the writer places them, so the declared size always covers what
-  // is written.
-  std::uint64_t first = sizes.empty() ? 0 : RoundUp16(sizes.front());
-  THROW_HR_IF(common::kENotImpl, first > 0xFFFFFFF0u);
-  std::uint32_t s0 = static_cast<std::uint32_t>(first);
-  std::uint32_t topBits = Bits(s0 > 0 ? s0 - 1 : 0);
+// A segment laid out: its declaration and each block's offset.
+struct SegmentLayout {
+  PageDeclaration pages;
+  std::vector<std::uint64_t> offsets;
+};
+
+// The page accounting, over blocks in the order given. Pages are powers of
+// two: the first is 16 << B bytes, the smallest power of two that holds the
+// largest block, but at least 4096. A block shares the current page while
+// it fits; otherwise it opens a page of the smallest power of two (from
+// 1 << B) that holds it, and what was left of the previous page is given
+// up. Counts of pages below 16 << B carry upward in pairs. Sizes are
+// rounded to 16 as the writer places them, so the declared size always
+// covers what is written; given largest first, the pages open in
+// non-increasing sizes, each aligned to its own size.
+//
+// `offsets` places each block inside the page that the accounting gave it:
+// at the start of the page it opened, or after the blocks before it in the
+// same page. A page opened this way lies inside one page of the declared
+// segment (whose pages are its full pages, then one half, quarter, eighth
+// and sixteenth page where declared): an aligned power-of-two range that
+// ends within the declared size never straddles two of them.
+SegmentLayout CountPages(const std::vector<std::uint32_t>& sizes) {
+  std::uint64_t largest = 0;
+  for (std::uint32_t size : sizes) largest = std::max(largest, RoundUp16(size));
+  THROW_HR_IF(common::kENotImpl, largest > 0xFFFFFFF0u);
+  std::uint32_t topBits =
+      Bits(largest > 0 ? static_cast<std::uint32_t>(largest - 1) : 0);
   std::uint32_t b = topBits < 12 ? 8 : topBits - 4;
   std::uint32_t counts[5] = {0, 0, 0, 0, 1};
-  std::uint64_t free = (std::uint64_t{16} << b) - s0;
-  for (std::size_t i = 1; i < sizes.size(); ++i) {
+  SegmentLayout layout;
+  layout.offsets.reserve(sizes.size());
+  std::uint64_t pageStart = 0, pageSize = std::uint64_t{16} << b, used = 0;
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
     std::uint64_t s = RoundUp16(sizes[i]);
-    if (s <= free) {
-      free -= s;
+    if (i == 0 || s <= pageSize - used) {
+      layout.offsets.push_back(pageStart + used);
+      used += s;
       continue;
     }
     std::uint32_t sb = Bits(static_cast<std::uint32_t>(s - 1));
@@ -158,32 +179,103 @@ PageDeclaration CountPages(const std::vector<std::uint32_t>& sizes) {
         ++counts[j + 1];
       }
     }
-    free = (std::uint64_t{1} << (b + k)) - s;
+    pageStart += pageSize;
+    pageSize = std::uint64_t{1} << (b + k);
+    layout.offsets.push_back(pageStart);
+    used = s;
   }
   // The shift has four bits and the count of full pages seven.
   THROW_HR_IF(common::kENotImpl, b - 8 > 15 || counts[4] >= 128);
-  return {counts[0] | (counts[1] << 1) | (counts[2] << 2) | (counts[3] << 3) |
-              (counts[4] << 4),
-          b - 8};
+  layout.pages = {counts[0] | (counts[1] << 1) | (counts[2] << 2) |
+                      (counts[3] << 3) | (counts[4] << 4),
+                  b - 8};
+  return layout;
 }
 
-}  // namespace
-
-std::uint32_t PhysicalPageFlags(const std::vector<std::uint32_t>& sizes) {
-  PageDeclaration pages = CountPages(sizes);
-  return (pages.count << 15) | (pages.shift << 26);
+// Offsets of blocks laid end to end, each rounded up to 16 bytes.
+std::vector<std::uint64_t> EndToEnd(const std::vector<std::uint32_t>& sizes) {
+  std::vector<std::uint64_t> offsets;
+  offsets.reserve(sizes.size());
+  std::uint64_t offset = 0;
+  for (std::uint32_t size : sizes) {
+    offsets.push_back(offset);
+    offset += RoundUp16(size);
+  }
+  return offsets;
 }
 
-std::uint32_t VirtualPageFlags(std::vector<std::uint32_t> sizes) {
+// Whether every block lies inside one page of the declared segment and
+// inside the segment. Empty blocks occupy nothing.
+bool StaysInsidePages(const std::vector<std::uint32_t>& sizes,
+                      const std::vector<std::uint64_t>& offsets,
+                      PageDeclaration pages) {
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    if (sizes[i] == 0) continue;
+    auto page = PageAt(pages.count, pages.shift, offsets[i]);
+    if (!page || offsets[i] + RoundUp16(sizes[i]) > page->end) return false;
+  }
+  return true;
+}
+
+// The blocks' offsets and the segment's declaration. Where the blocks laid
+// end to end already keep inside their pages (every dictionary that fits
+// 4096 bytes, and nearly every other), that is the layout, byte for byte as
+// it has always been written. Otherwise each block is placed inside the
+// page the accounting gave it, and the space a page gives up stays unused.
+// `counted` is the order the pages are counted in, when it is not the order
+// of `sizes`.
+SegmentLayout LaySegment(const std::vector<std::uint32_t>& sizes,
+                         const std::vector<std::uint32_t>& counted) {
+  SegmentLayout endToEnd{CountPages(counted).pages, EndToEnd(sizes)};
+  if (StaysInsidePages(sizes, endToEnd.offsets, endToEnd.pages))
+    return endToEnd;
+  return CountPages(sizes);
+}
+
+// The virtual segment, its blocks in the order they are placed (the root
+// first, at offset 0).
+SegmentLayout LayVirtualSegment(const std::vector<std::uint32_t>& sizes) {
   std::uint64_t total = 0;
   for (std::uint32_t size : sizes) total += RoundUp16(size);
   // Every dictionary we know of fits one 4096-byte segment; keep exactly
   // the word such files have always been written with.
-  if (total <= kVirtualSegmentBytes) return 0x10u;
-  // Pages are counted largest first, wherever the root is placed.
-  std::stable_sort(sizes.begin(), sizes.end(), std::greater<>());
-  PageDeclaration pages = CountPages(sizes);
-  return pages.count | (pages.shift << 11);
+  if (total <= kVirtualSegmentBytes) return {{16, 0}, EndToEnd(sizes)};
+  // Pages were always counted largest first, the root among the others;
+  // where that placement would cross a page, the blocks are counted as they
+  // are placed, root first.
+  std::vector<std::uint32_t> counted = sizes;
+  std::stable_sort(counted.begin(), counted.end(), std::greater<>());
+  return LaySegment(sizes, counted);
+}
+
+}  // namespace
+
+std::optional<SegmentPage> PageAt(std::uint32_t count, std::uint32_t shift,
+                                  std::uint64_t offset) {
+  const std::uint64_t unit = std::uint64_t{1} << (shift + 8);
+  std::uint64_t start = 0;
+  // Full pages of 16 units, then the half, quarter, eighth and sixteenth
+  // page that the low four bits of the count declare.
+  for (std::uint32_t i = 0; i < count >> 4; ++i, start += 16 * unit)
+    if (offset < start + 16 * unit)
+      return SegmentPage{start, start + 16 * unit};
+  for (std::uint32_t units = 8; units >= 1; units /= 2) {
+    if (!(count & units)) continue;
+    if (offset < start + units * unit)
+      return SegmentPage{start, start + units * unit};
+    start += units * unit;
+  }
+  return std::nullopt;
+}
+
+std::uint32_t PhysicalPageFlags(const std::vector<std::uint32_t>& sizes) {
+  PageDeclaration pages = CountPages(sizes).pages;
+  return (pages.count << 15) | (pages.shift << 26);
+}
+
+std::uint32_t VirtualPageFlags(const std::vector<std::uint32_t>& sizes) {
+  SegmentLayout layout = LayVirtualSegment(sizes);
+  return layout.pages.count | (layout.pages.shift << 11);
 }
 
 std::uint32_t ComputeLayout(BlockList& blocks) {
@@ -192,36 +284,33 @@ std::uint32_t ComputeLayout(BlockList& blocks) {
   if (v.size() > 1) SortLargestFirst(v.begin() + 1, v.end());
   SortLargestFirst(p.begin(), p.end());
 
-  // Check both segments before any slot is rewritten.
-  std::uint64_t virtualTotal = 0;
-  std::vector<std::uint32_t> virtualSizes;
-  virtualSizes.reserve(v.size());
-  for (const ResourceBlock& block : v) {
-    virtualTotal += RoundUp16(block.size);
-    virtualSizes.push_back(block.size);
-  }
-  THROW_HR_IF(common::kENotImpl, virtualTotal > 0x0FFFFFFFu);
-  std::uint32_t virtualFlags = VirtualPageFlags(std::move(virtualSizes));
-  std::vector<std::uint32_t> sizes;
-  sizes.reserve(p.size());
-  for (const ResourceBlock& block : p) sizes.push_back(block.size);
-  std::uint32_t physicalFlags = PhysicalPageFlags(sizes);
-  std::uint64_t physicalTotal = 0;
-  for (std::uint32_t size : sizes) physicalTotal += RoundUp16(size);
-  THROW_HR_IF(common::kENotImpl, physicalTotal > 0x0FFFFFFFu);
+  // Both segments are laid out, and checked, before any slot is rewritten.
+  std::vector<std::uint32_t> virtualSizes, physicalSizes;
+  for (const ResourceBlock& block : v) virtualSizes.push_back(block.size);
+  for (const ResourceBlock& block : p) physicalSizes.push_back(block.size);
+  SegmentLayout virtualLayout = LayVirtualSegment(virtualSizes);
+  std::uint32_t virtualFlags =
+      virtualLayout.pages.count | (virtualLayout.pages.shift << 11);
+  SegmentLayout physicalLayout = LaySegment(physicalSizes, physicalSizes);
+  std::uint32_t physicalFlags =
+      (physicalLayout.pages.count << 15) | (physicalLayout.pages.shift << 26);
+  // Offsets travel in the 28 bits of a pointer.
+  auto fits = [](const SegmentLayout& layout,
+                 const std::vector<std::uint32_t>& sizes) {
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+      if (layout.offsets[i] + RoundUp16(sizes[i]) > 0x0FFFFFFFu) return false;
+    return true;
+  };
+  THROW_HR_IF(common::kENotImpl, !fits(virtualLayout, virtualSizes) ||
+                                     !fits(physicalLayout, physicalSizes));
 
-  std::uint64_t offset = 0;
-  for (ResourceBlock& block : v) {
-    if (block.slot)
-      Write32(block.slot,
-              MakePointer(kVirtualTag, static_cast<std::uint32_t>(offset)));
-    offset += RoundUp16(block.size);
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    v[i].offset = static_cast<std::uint32_t>(virtualLayout.offsets[i]);
+    if (v[i].slot) Write32(v[i].slot, MakePointer(kVirtualTag, v[i].offset));
   }
-  offset = 0;
-  for (ResourceBlock& block : p) {
-    Write32(block.slot,
-            MakePointer(kPhysicalTag, static_cast<std::uint32_t>(offset)));
-    offset += RoundUp16(block.size);
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    p[i].offset = static_cast<std::uint32_t>(physicalLayout.offsets[i]);
+    Write32(p[i].slot, MakePointer(kPhysicalTag, p[i].offset));
   }
   return virtualFlags | physicalFlags;
 }

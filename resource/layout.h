@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "resource/resource_file.h"
 #include "resource/resource_pointer.h"
@@ -22,16 +23,35 @@ namespace resource {
 BlockList CollectBlocks(const ResourceContext& context);
 
 /// Orders the blocks (root first, then largest first, ties in gathering
-/// order), stores each block's new pointer in its slot and returns the new
-/// flags word without bits 30-31. Throws E_NOTIMPL, before any slot is
-/// written, when a segment cannot be declared in the flags word.
+/// order), gives each its offset, stores its new pointer in its slot and
+/// returns the new flags word without bits 30-31. No block crosses a page
+/// of the declared segment or runs past it: a loader that maps a resource
+/// page by page finds every block whole. Blocks follow each other end to
+/// end, rounded up to 16 bytes, unless that would cross a page; then each
+/// starts where the page accounting placed it, leaving gaps. Throws
+/// E_NOTIMPL, before any slot is written, when a segment cannot be declared
+/// in the flags word.
 std::uint32_t ComputeLayout(BlockList& blocks);
 
-/// The virtual part of the flags word: 0x10 (one 4096-byte segment) when
-/// the blocks, each rounded up to 16 bytes, fit it; otherwise pages counted
-/// as for the physical segment. Throws E_NOTIMPL when they do not fit the
-/// fields.
-std::uint32_t VirtualPageFlags(std::vector<std::uint32_t> sizes);
+/// One page of a declared segment: bytes [start, end).
+struct SegmentPage {
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+};
+
+/// The page of a segment declared by `count` units of 1 << (shift + 8)
+/// bytes that holds `offset`: the full pages of 16 units come first, then
+/// one page of 8, 4, 2 and 1 units for each bit set in the low four bits of
+/// the count. Nothing when the offset lies past the segment.
+std::optional<SegmentPage> PageAt(std::uint32_t count, std::uint32_t shift,
+                                  std::uint64_t offset);
+
+/// The virtual part of the flags word for blocks of these sizes, in the
+/// order they are placed (root first, then largest first): 0x10 (one
+/// 4096-byte segment) when the blocks, each rounded up to 16 bytes, fit it;
+/// otherwise pages counted as for the physical segment, so that no block
+/// crosses one. Throws E_NOTIMPL when they do not fit the fields.
+std::uint32_t VirtualPageFlags(const std::vector<std::uint32_t>& sizes);
 
 /// The physical part of the flags word for blocks of these sizes, largest
 /// first. Sizes are counted rounded up to 16 bytes, as they are written.

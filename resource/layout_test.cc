@@ -109,6 +109,20 @@ TEST(ComputeLayoutTest, RootFirstThenLargestFirstInGatheringOrder) {
   EXPECT_EQ(flags & 0xC0000000u, 0u);
 }
 
+TEST(ComputeLayoutTest, ABlockThatWouldStraddleAPageStartsTheNext) {
+  HostBlocks h;
+  BlockList list;
+  list.virtualBlocks = {h.Make(32, false)};
+  ResourceBlock first = h.Make(3000), second = h.Make(1097);
+  list.physicalBlocks = {first, second};
+  // The second block needs a page of its own (the flags declare 4096 and
+  // 2048 bytes); written end to end it would run from 3008 across 4096.
+  EXPECT_EQ(ComputeLayout(list), 0x000C0010u);
+  EXPECT_EQ(Read32(first.slot), 0x60000000u);
+  EXPECT_EQ(Read32(second.slot), 0x60001000u);
+  EXPECT_EQ(list.physicalBlocks[1].offset, 4096u);
+}
+
 TEST(ComputeLayoutTest, VirtualBlocksBeyond4096BytesArePaged) {
   for (std::uint32_t extra : {0u, 1u}) {
     HostBlocks h;
@@ -122,10 +136,12 @@ TEST(ComputeLayoutTest, VirtualBlocksBeyond4096BytesArePaged) {
       // Exactly 4096 bytes: the word every such file is written with.
       EXPECT_EQ(flags & 0x7FFFu, 0x10u);
     } else {
-      // 4,112 bytes: declared in pages, as the physical segment is.
-      EXPECT_EQ(flags & 0x7FFFu, VirtualPageFlags({3520, 528, 32, 17}));
-      EXPECT_GE(virtualSize, 4112u);
-      EXPECT_EQ(Read32(list.virtualBlocks[3].slot), 0x50000FF0u);
+      // 4,112 bytes: declared in pages, as the physical segment is. End to
+      // end, the last block would straddle the end of the first page
+      // (0xFF0..0x1010): it starts the next one instead.
+      EXPECT_EQ(flags & 0x7FFFu, VirtualPageFlags({32, 3520, 528, 17}));
+      EXPECT_EQ(virtualSize, 4096u + 256);
+      EXPECT_EQ(Read32(list.virtualBlocks[3].slot), 0x50001000u);
     }
   }
   // The largest block decides the unit, wherever the root stands.

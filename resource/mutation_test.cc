@@ -84,30 +84,13 @@ Bytes Mutate(const Bytes& file, const Bytes& body, std::mt19937& rng) {
   return Recompressed(header, mutated);
 }
 
-// The generation's path: the file is laid out and compressed around a
-// stand-in before the atlas exists, and the atlas is filled in after.
-void PatchPrepared(common::FileSystem& fs,
-                   const texture::CompressedImage& atlas) {
-  ResourceFile file;
-  {
-    auto source = fs.OpenForRead("fonts.wtd");
-    file = LoadResource(*source);
-  }
-  FontPatch patch(std::move(file));
-  patch.ApplyPending();
-  patch.PrepareStream();
-  patch.SetPixels(atlas);
-  common::WriteFileAtomically(
-      fs, "fonts.wtd", [&](common::OutputFile& out) { patch.Write(out); });
-}
-
 TEST(MutationTest, LoaderAndPatcherFailCleanly) {
   SampleWtdOptions small;
   small.textures = {{"pack:/font_en.dds", 16, 16, kFormatDxt5, 2},
                     {"pack:/font_chs.dds", 8, 8, kFormatDxt1, 1},
                     {"pack:/icons.dds", 4, 4, kFormatA8R8G8B8, 1}};
   // A few rounds carry a texture as large as the font texture, which the
-  // prepared path must never take for it.
+  // pipeline must never take for it.
   SampleWtdOptions large = small;
   large.textures.insert(large.textures.begin(),
                         {"pack:/font_hd.dds", 4096, 4096, kFormatDxt5, 1});
@@ -130,12 +113,8 @@ TEST(MutationTest, LoaderAndPatcherFailCleanly) {
     // Most rounds stop at the first write, after loading, editing and
     // laying out; every 40th writes the whole file.
     if (round % 40 != 0) fs.writeLimit = 0;
-    HRESULT hr = CodeOf([&] {
-      if (round % 4 == 1)
-        PatchPrepared(fs, atlas);
-      else
-        PatchFontsWtd(fs, "fonts.wtd", "fonts.wtd", atlas);
-    });
+    HRESULT hr =
+        CodeOf([&] { PatchFontsWtd(fs, "fonts.wtd", "fonts.wtd", atlas); });
     if (hr == 0) {
       ++succeeded;
       ResourceFile again = LoadBytes(fs.Get("fonts.wtd"));

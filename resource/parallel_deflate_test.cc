@@ -7,7 +7,6 @@
 #include <random>
 
 #include "common/memory_file_system.h"
-#include "resource/deflate_cache.h"
 #include "resource/resource_file.h"
 #include "resource/test_util.h"
 
@@ -88,89 +87,6 @@ TEST(DeflateRawTest, EmptyInputStillEndsTheStream) {
   Bytes sync = DeflateRaw({}, {}, DeflateEnd::Sync);
   ASSERT_GE(sync.size(), 4u);
   EXPECT_EQ(sync[sync.size() - 1], std::byte{0xFF});  // 00 00 FF FF
-}
-
-// Block lists over host memory, written by both writers.
-struct Layout {
-  std::deque<Bytes> storage;
-  BlockList list;
-  void Add(bool isVirtual, Bytes data) {
-    storage.push_back(std::move(data));
-    ResourceBlock block{storage.back().data(),
-                        static_cast<std::uint32_t>(storage.back().size()),
-                        nullptr};
-    (isVirtual ? list.virtualBlocks : list.physicalBlocks).push_back(block);
-  }
-};
-
-Bytes Save(const BlockList& blocks, const SaveOptions& options) {
-  common::MemoryFileSystem fs;
-  SaveResource(*fs.CreateForWrite("f"), {0x05435352, 8, 0x40000000u}, 0x10,
-               blocks, options);
-  return fs.Get("f");
-}
-
-TEST(FastSaveTest, ExpandsExactlyAsTheStraightforwardWriter) {
-  for (int shape = 0; shape < 4; ++shape) {
-    Layout layout;
-    layout.Add(true, TextureLike(32, 4));
-    layout.Add(true, TextureLike(100, 5));
-    if (shape != 1)
-      layout.Add(false, TextureLike(2 * kLargeBlockBytes + 16, 6));
-    layout.Add(false, TextureLike(300001, 7));
-    if (shape == 2) layout.Add(false, TextureLike(5 * kLargeBlockBytes / 2, 8));
-    if (shape == 3) layout.Add(false, Bytes{});
-    Bytes reference = Save(layout.list, {.straightforward = true});
-    Bytes fast = Save(layout.list, {});
-    EXPECT_EQ(std::memcmp(fast.data(), reference.data(), 12), 0);
-    Bytes expansion = InflateBody(fast);  // plain zlib, Adler-32 checked
-    EXPECT_EQ(expansion, InflateBody(reference)) << "shape " << shape;
-    EXPECT_EQ(Save(layout.list, {.parallel = false}), fast);
-  }
-}
-
-TEST(FastSaveTest, CacheServesOnlyItsImageAndGivesTheSameFiles) {
-  texture::CompressedImage image;
-  ASSERT_EQ(image.Allocate2D(77, 1024, 1024), 0);  // 1 MiB
-  Bytes pixels = TextureLike(image.byteSize(), 9);
-  std::memcpy(image.memory(), pixels.data(), pixels.size());
-
-  Layout layout;
-  layout.Add(true, TextureLike(64, 10));
-  layout.list.physicalBlocks.push_back(
-      {image.memory(), static_cast<std::uint32_t>(image.byteSize()), nullptr});
-  layout.Add(false, TextureLike(5000, 11));
-  Bytes plain = Save(layout.list, {});
-
-  DeflatedBlockCache cache(image);
-  Bytes first = Save(layout.list, {.cache = &cache});
-  Bytes second = Save(layout.list, {.cache = &cache});
-  EXPECT_EQ(cache.hits, 1);
-  EXPECT_EQ(first, plain);
-  EXPECT_EQ(second, plain);
-
-  // A new allocation, even at the same address, is never served the old
-  // bytes.
-  std::byte* oldMemory = image.memory();
-  image.Clear();
-  ASSERT_EQ(image.Allocate2D(77, 1024, 1024), 0);
-  std::memset(image.memory(), 0x5A, image.byteSize());
-  layout.list.physicalBlocks[0].data = image.memory();
-  EXPECT_FALSE(cache.Covers(image.memory(), image.byteSize()));
-  Bytes fresh = Save(layout.list, {.cache = &cache});
-  EXPECT_EQ(cache.hits, 1);
-  EXPECT_EQ(InflateBody(fresh),
-            InflateBody(Save(layout.list, {.straightforward = true})));
-  (void)oldMemory;
-
-  // A largest block that is not the image is written without the cache.
-  Layout other;
-  other.Add(true, TextureLike(64, 12));
-  other.Add(false, TextureLike(2 * kLargeBlockBytes, 13));
-  DeflatedBlockCache unused(image);
-  Save(other.list, {.cache = &unused});
-  Save(other.list, {.cache = &unused});
-  EXPECT_EQ(unused.hits, 0);
 }
 
 }  // namespace

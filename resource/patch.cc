@@ -6,6 +6,7 @@
 
 #include "common/result.h"
 #include "resource/bytes.h"
+#include "resource/font_pipeline.h"
 #include "resource/layout.h"
 #include "resource/texture_dictionary.h"
 
@@ -13,7 +14,6 @@ namespace resource {
 namespace {
 
 constexpr std::uint16_t kAtlasSide = 4096;
-constexpr std::uint32_t kAtlasBytes = 4096u * 4096u;  // one DXT5 level
 
 // Copies an array of n 32-bit elements into a host array of n + 1 with
 // `value` inserted at `index`, and repoints the field at it.
@@ -65,47 +65,7 @@ FontPatch::FontPatch(ResourceFile file)
   CollectBlocks(context_);
 }
 
-void FontPatch::Apply(const texture::CompressedImage& image) {
-  // The record will claim one 4096 x 4096 DXT5 level; never let it point at
-  // fewer bytes than that.
-  THROW_HR_IF(common::kEInvalidArg,
-              image.memory() == nullptr || image.byteSize() < kAtlasBytes);
-  ApplyPixels(image.memory(), kAtlasBytes);
-}
-
-void FontPatch::ApplyPending() {
-  // A stand-in address that nothing reads: gathering and layout look at
-  // sizes only, and Write refuses to run until SetPixels replaced it.
-  pendingPixels_ = reinterpret_cast<const std::byte*>(&pendingPixels_);
-  ApplyPixels(pendingPixels_, kAtlasBytes);
-}
-
-void FontPatch::SetPixels(const texture::CompressedImage& image) {
-  THROW_HR_IF(common::kEInvalidArg,
-              image.memory() == nullptr || image.byteSize() < kAtlasBytes);
-  bool replaced = false;
-  for (ResourceBlock& block : blocks_.physicalBlocks) {
-    if (pendingPixels_ && block.data == pendingPixels_) {
-      block.data = image.memory();
-      replaced = true;
-    }
-  }
-  THROW_HR_IF(common::kEInvalidArg, !replaced);
-  pendingPixels_ = nullptr;
-}
-
-void FontPatch::PrepareStream() {
-  // Keep the font texture apart whatever else the file holds: its bytes may
-  // not exist yet, and a texture of another mod can be just as large.
-  const std::byte* fontSlot = record_.data() + kRecordPixelsOffset;
-  const auto& physical = blocks_.physicalBlocks;
-  std::size_t font = 0;
-  while (font < physical.size() && physical[font].slot != fontSlot) ++font;
-  THROW_HR_IF(common::kEFail, font == physical.size());
-  parts_ = DeflateAroundLargeBlock(blocks_, font, false);
-}
-
-void FontPatch::ApplyPixels(const std::byte* pixels, std::size_t size) {
+void FontPatch::Apply(const std::byte* pixels) {
   THROW_HR_IF(common::kEInvalidArg, context_.virtualSize() < kRootSize);
   std::byte* root = context_.virtualBase();
   std::byte* keysField = root + kRootKeysOffset;
@@ -137,7 +97,8 @@ void FontPatch::ApplyPixels(const std::byte* pixels, std::size_t size) {
   record_[kRecordMipLevelsOffset] = std::byte{1};
   Write32(record_.data() + kRecordWord64Offset, 0);
   Write32(record_.data() + kRecordWord68Offset, 0);
-  context_.SetExternal(record_.data() + kRecordPixelsOffset, pixels, size);
+  context_.SetExternal(record_.data() + kRecordPixelsOffset, pixels,
+                       kFontTextureBytes);
 
   const std::uint32_t key = HashKey("font_chs");
   const std::byte* keys = context_.ResolveBlock(
@@ -163,29 +124,19 @@ void FontPatch::ApplyPixels(const std::byte* pixels, std::size_t size) {
   layoutFlags_ = ComputeLayout(blocks_);
 }
 
-void FontPatch::Write(common::OutputFile& out,
-                      const SaveOptions& options) const {
-  // The stand-in for pixels still to come must never be written.
-  THROW_HR_IF(common::kEInvalidArg, pendingPixels_ != nullptr);
-  SaveOptions withParts = options;
-  if (parts_ && !options.straightforward) withParts.parts = &*parts_;
-  SaveResource(out, file_.header, layoutFlags_, blocks_, withParts);
+std::size_t FontPatch::fontBlock() const {
+  const std::byte* slot = record_.data() + kRecordPixelsOffset;
+  const auto& physical = blocks_.physicalBlocks;
+  for (std::size_t i = 0; i < physical.size(); ++i)
+    if (physical[i].slot == slot) return i;
+  THROW_HR(common::kEFail);  // Apply has not run
 }
 
 void PatchFontsWtd(common::FileSystem& fs, const common::Path& sourcePath,
                    const common::Path& destinationPath,
-                   const texture::CompressedImage& image,
-                   const SaveOptions& options) {
-  ResourceFile file;
-  {
-    auto source = fs.OpenForRead(sourcePath);
-    file = LoadResource(*source);
-  }  // the source is closed before the destination is written
-  FontPatch patch(std::move(file));
-  patch.Apply(image);
-  common::WriteFileAtomically(
-      fs, destinationPath,
-      [&](common::OutputFile& out) { patch.Write(out, options); });
+                   const texture::CompressedImage& image) {
+  FontTexturePipeline pipeline(fs, {{sourcePath, destinationPath}});
+  pipeline.Write(image);
 }
 
 }  // namespace resource

@@ -3,7 +3,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "common/file_system.h"
@@ -16,6 +15,9 @@ namespace resource {
 /// The name stored for the font texture.
 inline constexpr char kFontChsName[] = "pack:/font_chs.dds";
 
+/// Bytes of the one level of the 4096 x 4096 DXT5 font texture.
+inline constexpr std::uint32_t kFontTextureBytes = 4096u * 4096u;
+
 /// One resource being patched: owns the loaded file and every host block
 /// that the edit adds, which the block list refers to until it is written.
 class FontPatch {
@@ -26,24 +28,18 @@ class FontPatch {
   FontPatch(const FontPatch&) = delete;
   FontPatch& operator=(const FontPatch&) = delete;
 
-  /// Inserts or replaces the font_chs entry, pointing at the image's pixels
-  /// (which must outlive the patch), then gathers every reachable block and
-  /// lays the resource out again.
-  void Apply(const texture::CompressedImage& image);
-  /// Like Apply, for a font texture that is still being made: the layout
-  /// depends only on its size. SetPixels must supply it before Write.
-  void ApplyPending();
-  /// The pixels of the texture that ApplyPending left open.
-  void SetPixels(const texture::CompressedImage& image);
-  /// Compresses everything but the font texture now (one core), so that
-  /// writing later only adds the texture.
-  void PrepareStream();
+  /// Inserts or replaces the font_chs entry, then gathers every reachable
+  /// block and lays the resource out again. `pixels` are the texture's
+  /// kFontTextureBytes bytes, which must outlive the patch; or null for a
+  /// texture that is still being drawn: the layout depends only on its
+  /// size, and its block (fontBlock()) then has no data until it is written.
+  void Apply(const std::byte* pixels);
 
-  /// Writes the laid-out resource.
-  void Write(common::OutputFile& out, const SaveOptions& options = {}) const;
-
+  const RscHeader& header() const { return file_.header; }
   const BlockList& blocks() const { return blocks_; }
   std::uint32_t layoutFlags() const { return layoutFlags_; }
+  /// The index of the font texture's block among the physical blocks.
+  std::size_t fontBlock() const;
 
  private:
   ResourceFile file_;
@@ -51,12 +47,8 @@ class FontPatch {
   std::array<std::byte, 80> record_{};
   std::vector<std::byte> newKeys_;
   std::vector<std::byte> newTextures_;
-  void ApplyPixels(const std::byte* pixels, std::size_t size);
-
   BlockList blocks_;
   std::uint32_t layoutFlags_ = 0;
-  const std::byte* pendingPixels_ = nullptr;
-  std::optional<DeflatedParts> parts_;
 };
 
 /// Loads sourcePath, inserts or replaces the texture keyed by "font_chs"
@@ -68,8 +60,7 @@ class FontPatch {
 /// bytes. Throws the HRESULT of the first failure.
 void PatchFontsWtd(common::FileSystem& fs, const common::Path& sourcePath,
                    const common::Path& destinationPath,
-                   const texture::CompressedImage& image,
-                   const SaveOptions& options = {});
+                   const texture::CompressedImage& image);
 
 /// Copies the key array into a host array one element larger with key at
 /// its sorted position, points the root's keys at it and returns the

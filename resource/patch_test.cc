@@ -1,11 +1,11 @@
 #include "resource/patch.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <fstream>
 
 #include "resource/bytes.h"
-#include "resource/deflate_cache.h"
 #include "resource/layout.h"
 #include "resource/sample_wtd.h"
 #include "resource/test_util.h"
@@ -258,6 +258,51 @@ TEST(PatchFontsWtdTest, SamplesAndPatchedFilesAreShapedLikeTheGames) {
   }
 }
 
+// Files of the shape of every fonts.wtd: written byte for byte as they
+// always were (the expansions' CRC-32 before blocks were kept inside their
+// pages), blocks end to end and inside their pages.
+TEST(PatchFontsWtdTest, FontsWtdShapedFilesKeepTheirBytes) {
+  const std::pair<SampleWtdOptions, std::uint32_t> samples[] = {
+      {RealisticSampleOptions(), 0x9C045162u}, {ThreeTextures(), 0x39A99A4Cu}};
+  for (const auto& [options, crc] : samples) {
+    Bytes written = Patched(BuildSampleWtd(options));
+    ResourceFile file = LoadBytes(written);
+    EXPECT_EQ(crc32(0, reinterpret_cast<const Bytef*>(file.body.data()),
+                    static_cast<uInt>(file.body.size())),
+              crc);
+    PageReport pages = CheckPages(written);
+    EXPECT_EQ(pages.crossing, 0);
+    EXPECT_EQ(pages.gaps, 0);
+  }
+}
+
+// Dictionaries of many small textures (the game's button sets) need more
+// than 4096 bytes of records and names; end to end, some record or pixel
+// block would straddle a page end, font_chs's own record among them.
+TEST(PatchFontsWtdTest, NoBlockCrossesAPage) {
+  int gaps = 0;
+  for (int count = 36; count < 56; ++count) {
+    SampleWtdOptions options;
+    for (int i = 0; i < count; ++i)
+      options.textures.push_back({"pack:/button_" + std::to_string(i) + ".dds",
+                                  static_cast<std::uint16_t>(32 << (i % 3)),
+                                  static_cast<std::uint16_t>(32 << (i % 2)),
+                                  i % 4 ? kFormatDxt5 : kFormatA8R8G8B8,
+                                  static_cast<std::uint8_t>(1 + i % 3)});
+    SortByKey(options.textures);
+    options.virtualSize = 8192;
+    options.seed = static_cast<std::uint32_t>(count);
+    Bytes written = Patched(BuildSampleWtd(options));
+    EXPECT_GT(DecodeSegmentSizes(FlagsOf(written)).virtualSize, 4096u);
+    PageReport pages = CheckPages(written);
+    EXPECT_EQ(pages.crossing, 0) << count;
+    EXPECT_EQ(pages.blocks, 4 + 2 * (count + 1) + count + 1);
+    gaps += pages.gaps;
+    EXPECT_EQ(Written(written).entries.size(), std::size_t(count) + 1);
+  }
+  EXPECT_GT(gaps, 0);
+}
+
 TEST(PatchFontsWtdTest, WritesDictionariesLargerThan4096Bytes) {
   SampleWtdOptions options;
   for (int i = 0; i < 40; ++i)
@@ -331,9 +376,8 @@ TEST_F(PatchFailureTest, OverlappingBlocksTouchNothing) {
 }
 
 // Tag 0xF names a host block of the edit; no file holds one. Read from a
-// file it is refused as `inspect` refuses it, on the preparing path too,
-// before the edit has made table entries it could name: the font's
-// pixels, its name, its record.
+// file it is refused as `inspect` refuses it, before the edit has made
+// table entries it could name: the font's pixels, its name, its record.
 TEST_F(PatchFailureTest, ExternalPointersInTheFileAreRefusedOnEveryPath) {
   Bytes original = BuildSampleWtd(ThreeTextures());
   Bytes body = InflateBody(original);
@@ -353,12 +397,6 @@ TEST_F(PatchFailureTest, ExternalPointersInTheFileAreRefusedOnEveryPath) {
     EXPECT_EQ(CodeOf([&] { Written listed(damaged); }), common::kEInvalidArg);
     EXPECT_EQ(Patch(damaged), common::kEInvalidArg);
     ExpectUntouched(damaged);
-    EXPECT_EQ(CodeOf([&] {
-                FontPatch patch(LoadBytes(damaged));
-                patch.ApplyPending();
-                patch.PrepareStream();
-              }),
-              common::kEInvalidArg);
   }
 }
 
@@ -415,62 +453,6 @@ TEST(PatchOnDiskTest, RewritesTheFileInPlace) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                           std::filesystem::directory_iterator()),
             1);
-}
-
-}  // namespace
-}  // namespace resource
-
-namespace resource {
-namespace {
-
-// The generation prepares each file before the atlas exists. Another
-// texture as large as the font texture (one that sorts before it) or
-// larger (an HD mod's) must not be taken for it.
-TEST(PreparedPatchTest, KeepsTheFontTextureApartFromLargeOtherTextures) {
-  const SampleTexture large[] = {
-      {"pack:/font_hd.dds", 4096, 4096, kFormatDxt5, 1},
-      {"pack:/font_hd.dds", 4096, 1040, kFormatA8R8G8B8, 1}};
-  ASSERT_LT(HashKey("font_hd"), HashKey("font_chs"));
-  for (const SampleTexture& other : large) {
-    SampleWtdOptions options = ThreeTextures();
-    options.textures.push_back(other);
-    SortByKey(options.textures);
-    Bytes original = BuildSampleWtd(options);
-
-    FontPatch patch(LoadBytes(original));
-    patch.ApplyPending();
-    patch.PrepareStream();
-    patch.SetPixels(Atlas());
-    common::MemoryFileSystem fs;
-    patch.Write(*fs.CreateForWrite("fonts.wtd"));
-
-    EXPECT_EQ(InflateBody(fs.Get("fonts.wtd")), InflateBody(Patched(original)))
-        << other.width << "x" << other.height;
-    Written written(fs.Get("fonts.wtd"));
-    const TextureEntry* font = written.Find(kFontChsName);
-    ASSERT_NE(font, nullptr);
-    EXPECT_EQ(std::memcmp(font->pixels, Atlas().memory(), font->pixelBytes), 0);
-  }
-}
-
-TEST(PatchFontsWtdTest, VariantsShareOneDeflatedTexture) {
-  common::MemoryFileSystem fs;
-  SampleWtdOptions options = ThreeTextures();
-  fs.Put("iv.wtd", BuildSampleWtd(options));
-  options.seed = 2;
-  fs.Put("tlad.wtd", BuildSampleWtd(options));
-  DeflatedBlockCache cache(Atlas());
-  SaveOptions save;
-  save.cache = &cache;
-  PatchFontsWtd(fs, "iv.wtd", "iv.wtd", Atlas(), save);
-  PatchFontsWtd(fs, "tlad.wtd", "tlad.wtd", Atlas(), save);
-  EXPECT_EQ(cache.hits, 1);
-  // The files are what they would be without the cache.
-  common::MemoryFileSystem plain;
-  plain.Put("tlad.wtd", BuildSampleWtd(options));
-  PatchFontsWtd(plain, "tlad.wtd", "tlad.wtd", Atlas());
-  EXPECT_EQ(InflateBody(fs.Get("tlad.wtd")),
-            InflateBody(plain.Get("tlad.wtd")));
 }
 
 }  // namespace

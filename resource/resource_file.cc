@@ -10,15 +10,13 @@
 #include "common/result.h"
 #include "common/scope_exit.h"
 #include "resource/bytes.h"
-#include "resource/deflate_cache.h"
 #include "resource/layout.h"
-#include "resource/parallel_deflate.h"
 
 namespace resource {
 namespace {
 
 constexpr std::size_t kChunk = 65536;
-constexpr std::byte kFill{0xCD};
+constexpr std::byte kFill = kFillByte;
 
 // Feeds a level-9 deflate stream and writes whatever it produces, one 64 KiB
 // output buffer at a time, zpipe-style.
@@ -143,7 +141,13 @@ std::uint32_t VirtualSegmentSize(const BlockList& blocks) {
   sizes.reserve(blocks.virtualBlocks.size());
   for (const ResourceBlock& block : blocks.virtualBlocks)
     sizes.push_back(block.size);
-  return DecodeSegmentSizes(VirtualPageFlags(std::move(sizes))).virtualSize;
+  return DecodeSegmentSizes(VirtualPageFlags(sizes)).virtualSize;
+}
+
+// Where a block starts when `position` bytes of its segment are written:
+// at its offset when the layout left a gap before it.
+std::uint32_t StartOf(const ResourceBlock& block, std::uint32_t position) {
+  return std::max(position, block.offset);
 }
 
 // The reference writer: every byte of the expansion through one stream, in
@@ -151,165 +155,45 @@ std::uint32_t VirtualSegmentSize(const BlockList& blocks) {
 void SaveStraightforward(common::OutputFile& file, const BlockList& blocks) {
   const std::uint32_t virtualSize = VirtualSegmentSize(blocks);
   DeflateWriter writer(file);
-  std::uint32_t total = 0;
-  for (const ResourceBlock& block : blocks.virtualBlocks) {
-    writer.WriteChunk(block.data, block.size, false);
-    writer.WriteFill(PaddingTo16(block.size));
-    total += block.size + PaddingTo16(block.size);
-  }
-  if (total < virtualSize) writer.WriteFill(virtualSize - total);
-  for (const ResourceBlock& block : blocks.physicalBlocks) {
-    writer.WriteChunk(block.data, block.size, false);
-    writer.WriteFill(PaddingTo16(block.size));
-  }
-  writer.WriteChunk(nullptr, 0, true);
-}
-
-void AppendBlock(std::vector<std::byte>& out, const ResourceBlock& block) {
-  out.insert(out.end(), block.data, block.data + block.size);
-  out.insert(out.end(), PaddingTo16(block.size), kFill);
-}
-
-std::uint32_t Adler(std::uint32_t adler, std::span<const std::byte> data) {
-  // adler32 takes at most 4 GiB per call (our spans are far smaller), and a
-  // null buffer asks it for the initial value, whatever the running one.
-  if (data.empty()) return adler;
-  return static_cast<std::uint32_t>(
-      adler32(adler, reinterpret_cast<const Bytef*>(data.data()),
-              static_cast<uInt>(data.size())));
-}
-
-void CheckParts(const DeflatedParts& parts, const BlockList& blocks);
-
-// The fast writer. The stream is cut in up to three raw deflate runs: what
-// comes before the large block (ended with a full flush, so nothing after it
-// refers back), the large block itself (which therefore compresses the same
-// in every file and can come from the cache), and the rest (compressed
-// without the large block as history, so that it too can be prepared before
-// the large block's bytes exist). Each run is compressed on all cores; the
-// zlib header and the Adler-32 trailer are written here, the checksum
-// carried across runs with adler32_combine.
-void SaveFast(common::OutputFile& file, const BlockList& blocks,
-              const SaveOptions& options) {
-  DeflatedParts own;
-  const DeflatedParts* parts = options.parts;
-  if (parts) {
-    CheckParts(*parts, blocks);
-  } else {
-    own = DeflateAroundLargeBlock(
-        blocks, LargeBlockIndex(blocks, options.cache), options.parallel);
-    parts = &own;
-  }
-  const std::byte zlibHeader[2] = {std::byte{0x78}, std::byte{0xDA}};
-  common::WriteExactly(file, zlibHeader);
-  common::WriteExactly(file, parts->before);
-  std::uint32_t adler = parts->adlerBefore;
-  if (parts->largeIndex < blocks.physicalBlocks.size()) {
-    const ResourceBlock& large = blocks.physicalBlocks[parts->largeIndex];
-    std::span<const std::byte> data(large.data, large.size);
-    const DeflatedBlockCache::Entry* cached =
-        options.cache ? options.cache->Find(large.data, large.size) : nullptr;
-    DeflatedBlockCache::Entry fresh;
-    if (cached) {
-      ++options.cache->hits;
-    } else {
-      fresh.compressed =
-          DeflateRaw(data, {}, DeflateEnd::Sync, options.parallel);
-      fresh.adler = Adler(1, data);
-      cached = &fresh;
-      if (options.cache && options.cache->Covers(large.data, large.size)) {
-        options.cache->Store(large.data, large.size, std::move(fresh));
-        cached = options.cache->Find(large.data, large.size);
-      }
+  auto writeSegment = [&](const std::vector<ResourceBlock>& segment) {
+    std::uint32_t position = 0;
+    for (const ResourceBlock& block : segment) {
+      // A block whose bytes are still to come (the font texture of a
+      // prepared file) has no data to write.
+      THROW_HR_IF(common::kEPointer, !block.data && block.size > 0);
+      std::uint32_t start = StartOf(block, position);
+      writer.WriteFill(start - position);
+      writer.WriteChunk(block.data, block.size, false);
+      writer.WriteFill(PaddingTo16(block.size));
+      position = start + block.size + PaddingTo16(block.size);
     }
-    common::WriteExactly(file, cached->compressed);
-    adler = static_cast<std::uint32_t>(adler32_combine(
-        adler, cached->adler, static_cast<z_off_t>(large.size)));
-    common::WriteExactly(file, parts->after);
-    adler = static_cast<std::uint32_t>(adler32_combine(
-        adler, parts->adlerAfter, static_cast<z_off_t>(parts->afterBytes)));
-  }
-  const std::byte trailer[4] = {std::byte(adler >> 24), std::byte(adler >> 16),
-                                std::byte(adler >> 8), std::byte(adler)};
-  common::WriteExactly(file, trailer);
-}
-
-// Parts prepared for another block list would write a wrong file: the
-// block kept apart must be the same block, not merely one of the same size
-// at the same index.
-void CheckParts(const DeflatedParts& parts, const BlockList& blocks) {
-  const auto& physical = blocks.physicalBlocks;
-  THROW_HR_IF(common::kEInvalidArg, parts.physicalCount != physical.size());
-  if (parts.largeIndex >= physical.size()) return;
-  const ResourceBlock& large = physical[parts.largeIndex];
-  THROW_HR_IF(common::kEInvalidArg,
-              large.slot != parts.largeSlot || large.size != parts.largeSize);
+    return position;
+  };
+  std::uint32_t total = writeSegment(blocks.virtualBlocks);
+  if (total < virtualSize) writer.WriteFill(virtualSize - total);
+  writeSegment(blocks.physicalBlocks);
+  writer.WriteChunk(nullptr, 0, true);
 }
 
 }  // namespace
 
-std::size_t LargeBlockIndex(const BlockList& blocks,
-                            const DeflatedBlockCache* cache) {
-  const auto& physical = blocks.physicalBlocks;
-  if (cache) {
-    for (std::size_t i = 0; i < physical.size(); ++i)
-      if (cache->Covers(physical[i].data, physical[i].size)) return i;
+void AppendSegment(std::vector<std::byte>& out,
+                   std::span<const ResourceBlock> blocks,
+                   std::uint32_t& position) {
+  for (const ResourceBlock& block : blocks) {
+    THROW_HR_IF(common::kEPointer, !block.data && block.size > 0);
+    std::uint32_t start = StartOf(block, position);
+    out.insert(out.end(), start - position, kFill);
+    out.insert(out.end(), block.data, block.data + block.size);
+    out.insert(out.end(), PaddingTo16(block.size), kFill);
+    position = start + block.size + PaddingTo16(block.size);
   }
-  std::size_t largeIndex = physical.size();
-  for (std::size_t i = 0; i < physical.size(); ++i) {
-    if (physical[i].size >= kLargeBlockBytes &&
-        (largeIndex == physical.size() ||
-         physical[i].size > physical[largeIndex].size))
-      largeIndex = i;
-  }
-  return largeIndex;
-}
-
-DeflatedParts DeflateAroundLargeBlock(const BlockList& blocks,
-                                      std::size_t largeIndex, bool parallel) {
-  const auto& physical = blocks.physicalBlocks;
-  DeflatedParts parts;
-  parts.physicalCount = physical.size();
-  parts.largeIndex = std::min(largeIndex, physical.size());
-  const bool hasLarge = parts.largeIndex < physical.size();
-  if (hasLarge) {
-    parts.largeSize = physical[parts.largeIndex].size;
-    parts.largeSlot = physical[parts.largeIndex].slot;
-  }
-
-  std::vector<std::byte> before;
-  std::uint32_t total = 0;
-  for (const ResourceBlock& block : blocks.virtualBlocks) {
-    AppendBlock(before, block);
-    total += block.size + PaddingTo16(block.size);
-  }
-  const std::uint32_t virtualSize = VirtualSegmentSize(blocks);
-  if (total < virtualSize)
-    before.insert(before.end(), virtualSize - total, kFill);
-  std::size_t i = 0;
-  for (; i < physical.size() && (!hasLarge || i < parts.largeIndex); ++i)
-    AppendBlock(before, physical[i]);
-  parts.adlerBefore = Adler(1, before);
-  parts.before = DeflateRaw(
-      before, {}, hasLarge ? DeflateEnd::Full : DeflateEnd::Final, parallel);
-  if (hasLarge) {
-    std::vector<std::byte> after(PaddingTo16(parts.largeSize), kFill);
-    for (++i; i < physical.size(); ++i) AppendBlock(after, physical[i]);
-    parts.adlerAfter = Adler(1, after);
-    parts.afterBytes = after.size();
-    parts.after = DeflateRaw(after, {}, DeflateEnd::Final, parallel);
-  }
-  return parts;
 }
 
 void SaveResource(common::OutputFile& file, const RscHeader& header,
-                  std::uint32_t layoutFlags, const BlockList& blocks,
-                  const SaveOptions& options) {
+                  std::uint32_t layoutFlags, const BlockList& blocks) {
   WriteHeader(file, header, layoutFlags);
-  if (options.straightforward)
-    SaveStraightforward(file, blocks);
-  else
-    SaveFast(file, blocks, options);
+  SaveStraightforward(file, blocks);
 }
 
 }  // namespace resource

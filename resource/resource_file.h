@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "common/file_system.h"
@@ -69,11 +70,15 @@ struct ResourceFile {
 };
 
 /// One contiguous block of segment content: where its bytes are, how many,
-/// and the pointer slot that refers to it (none for the dictionary root).
+/// the pointer slot that refers to it (none for the dictionary root), and
+/// its place in its segment as the layout set it. A block is written at its
+/// offset when that lies past the end of the block before it (the layout
+/// leaves such gaps so that no block crosses a page), else right after it.
 struct ResourceBlock {
   const std::byte* data = nullptr;
   std::uint32_t size = 0;
   std::byte* slot = nullptr;
+  std::uint32_t offset = 0;
 };
 
 struct BlockList {
@@ -90,62 +95,26 @@ struct BlockList {
 /// start.
 ResourceFile LoadResource(common::InputFile& file);
 
-class DeflatedBlockCache;
-
-/// The compressed runs of a file's stream around its large block: what
-/// comes before it and what comes after it. They depend on the other blocks
-/// only, so they can be prepared while the large block is still being made.
-struct DeflatedParts {
-  std::size_t largeIndex = 0;  ///< physical block index; past the end: none
-  std::uint32_t largeSize = 0;
-  /// Who the large block is: its pointer slot, and how many physical blocks
-  /// there were. Parts are only ever used for the very block they were cut
-  /// around; an index and a size alone could match another texture.
-  const std::byte* largeSlot = nullptr;
-  std::size_t physicalCount = 0;
-  std::vector<std::byte> before;  ///< raw deflate, ends with a full flush
-  std::vector<std::byte> after;   ///< raw deflate, ends the stream
-  std::uint32_t adlerBefore = 1;
-  std::uint32_t adlerAfter = 1;
-  std::size_t afterBytes = 0;  ///< expanded length of `after`
-};
-
-struct SaveOptions {
-  /// Compressed large blocks kept across the files of one generation.
-  DeflatedBlockCache* cache = nullptr;
-  /// Compress on every core.
-  bool parallel = true;
-  /// One zlib stream fed in order, as simple as it gets: the reference that
-  /// the fast writer is measured and tested against.
-  bool straightforward = false;
-  /// Runs prepared by DeflateAroundLargeBlock for these very blocks, or
-  /// none to compress them here.
-  const DeflatedParts* parts = nullptr;
-};
-
-/// Writes header and blocks as a level-9 zlib stream. The written flags are
-/// layoutFlags with bits 30-31 of header.flags. Each block is padded with
-/// 0xCD to a multiple of 16 bytes, and the virtual segment to 4096 bytes.
-/// Whatever the options, the stream expands to the same bytes.
+/// Writes header and blocks as one level-9 zlib stream fed in order, as
+/// plainly as it gets: the reference that the generation's writer
+/// (FontTexturePipeline) is tested against. The written flags are
+/// layoutFlags with bits 30-31 of header.flags. Each block is written at
+/// its place, padded with 0xCD to a multiple of 16 bytes, the gaps before
+/// blocks and the rest of the virtual segment filled with 0xCD too.
 /// Throws the OS error of a failed write, 0x80070027 for a short one, E_FAIL
 /// for a zlib failure.
 void SaveResource(common::OutputFile& file, const RscHeader& header,
-                  std::uint32_t layoutFlags, const BlockList& blocks,
-                  const SaveOptions& options = {});
+                  std::uint32_t layoutFlags, const BlockList& blocks);
 
-/// Compresses the runs around physical block `largeIndex` (past the end:
-/// none, the whole stream is one run), for SaveOptions::parts.
-DeflatedParts DeflateAroundLargeBlock(const BlockList& blocks,
-                                      std::size_t largeIndex, bool parallel);
+/// Appends the blocks of one segment to `out` as SaveResource places them:
+/// fill bytes (0xCD) up to each block's start, its bytes, and fill to a
+/// multiple of 16. `position` is where the segment stands before the first
+/// of them, and after the last when this returns.
+void AppendSegment(std::vector<std::byte>& out,
+                   std::span<const ResourceBlock> blocks,
+                   std::uint32_t& position);
 
-/// The physical block the fast writer keeps apart when it has no prepared
-/// parts: the block `cache` serves, if any, else the largest of at least
-/// kLargeBlockBytes; past the end when there is none.
-std::size_t LargeBlockIndex(const BlockList& blocks,
-                            const DeflatedBlockCache* cache = nullptr);
-
-/// A physical block at least this large is deflated on its own, so that its
-/// compressed form can be reused.
-inline constexpr std::uint32_t kLargeBlockBytes = 1u << 20;
+/// The fill byte of padding and gaps.
+inline constexpr std::byte kFillByte{0xCD};
 
 }  // namespace resource

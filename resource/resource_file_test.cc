@@ -151,30 +151,6 @@ TEST(SaveResourceTest, PadsBlocksAndTheVirtualSegment) {
   EXPECT_EQ(body, expected);
 }
 
-TEST(SaveResourceTest, PreparedPartsServeOnlyTheBlockTheyWereCutAround) {
-  Bytes a = Filled(kLargeBlockBytes, 0xAA), b = Filled(kLargeBlockBytes, 0xBB);
-  std::byte slots[8] = {};
-  BlockList blocks;
-  blocks.physicalBlocks = {{a.data(), kLargeBlockBytes, slots},
-                           {b.data(), kLargeBlockBytes, slots + 4}};
-  DeflatedParts parts = DeflateAroundLargeBlock(blocks, 1, false);
-  SaveOptions options;
-  options.parts = &parts;
-  common::MemoryFileSystem fs;
-  SaveResource(*fs.CreateForWrite("kept"), {}, 0x10, blocks, options);
-  Bytes expected = Filled(4096, 0xCD);
-  expected.insert(expected.end(), a.begin(), a.end());
-  expected.insert(expected.end(), b.begin(), b.end());
-  EXPECT_EQ(InflateBody(fs.Get("kept")), expected);
-  // Same index, same size, another block: refused, not written wrongly.
-  std::swap(blocks.physicalBlocks[0], blocks.physicalBlocks[1]);
-  EXPECT_EQ(CodeOf([&] {
-              SaveResource(*fs.CreateForWrite("swapped"), {}, 0x10, blocks,
-                           options);
-            }),
-            common::kEInvalidArg);
-}
-
 TEST(SaveResourceTest, TopBitsComeOnlyFromTheLoadedHeader) {
   BlockList none;
   common::MemoryFileSystem fs;

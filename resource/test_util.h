@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "common/memory_file_system.h"
 #include "common/result.h"
+#include "resource/layout.h"
 #include "resource/resource_file.h"
+#include "resource/resource_pointer.h"
 #include "testing/code_of.h"
 
 namespace resource::test {
@@ -61,6 +64,61 @@ inline ResourceFile LoadBytes(const Bytes& bytes) {
   common::MemoryFileSystem fs;
   fs.Put("f", bytes);
   return LoadResource(*fs.OpenForRead("f"));
+}
+
+/// How the blocks of a written file lie in the pages its flags declare.
+struct PageReport {
+  /// Blocks that cross a page boundary or run past the declared segment.
+  int crossing = 0;
+  /// Blocks that do not follow the block before them end to end (each
+  /// rounded up to 16 bytes): the layout left a gap to keep a page whole.
+  int gaps = 0;
+  /// Blocks gathered, empty ones included.
+  int blocks = 0;
+};
+
+/// Reads the flags and gathers the blocks of a written file, and checks
+/// each block against the pages of its segment: full pages of
+/// 16 << (shift + 8) bytes, then one page of half, quarter, eighth and
+/// sixteenth that size for each bit set in the low four bits of the count.
+inline PageReport CheckPages(const Bytes& file) {
+  ResourceFile resource = LoadBytes(file);
+  ResourceContext context(resource);
+  BlockList blocks = CollectBlocks(context);
+  const std::uint32_t flags = resource.header.flags;
+  PageReport report;
+  auto check = [&](const std::vector<ResourceBlock>& list,
+                   const std::byte* base, std::uint32_t count,
+                   std::uint32_t shift) {
+    std::vector<std::uint64_t> pageEnds;
+    const std::uint64_t unit = std::uint64_t{256} << shift;
+    std::uint64_t end = 0;
+    for (std::uint32_t i = 0; i < count / 16; ++i)
+      pageEnds.push_back(end += 16 * unit);
+    for (std::uint32_t units : {8u, 4u, 2u, 1u})
+      if (count & units) pageEnds.push_back(end += units * unit);
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges;
+    for (const ResourceBlock& block : list) {
+      ++report.blocks;
+      if (block.size == 0) continue;
+      std::uint64_t start = static_cast<std::uint64_t>(block.data - base);
+      ranges.push_back({start, start + ((block.size + 15) & ~15ull)});
+    }
+    std::sort(ranges.begin(), ranges.end());
+    std::uint64_t previousEnd = 0;
+    for (auto [start, stop] : ranges) {
+      auto page = std::upper_bound(pageEnds.begin(), pageEnds.end(), start);
+      if (page == pageEnds.end() || stop > *page) ++report.crossing;
+      // A block reached twice (a shared name) is one block in the file.
+      if (start > previousEnd) ++report.gaps;
+      previousEnd = std::max(previousEnd, stop);
+    }
+  };
+  check(blocks.virtualBlocks, resource.virtualBase(), flags & 0x7FF,
+        (flags >> 11) & 0xF);
+  check(blocks.physicalBlocks, resource.physicalBase(), (flags >> 15) & 0x7FF,
+        (flags >> 26) & 0xF);
+  return report;
 }
 
 using testutil::CodeOf;

@@ -18,7 +18,8 @@ namespace {
 
 // The table given, or the detected game folder's; nothing when there is none
 // (a detection that finds no folder is no error here).
-std::optional<common::Path> TablePath(const CommandOptions& options) {
+std::optional<common::Path> TablePath(const CommandContext& context,
+                                      const CommandOptions& options) {
   if (auto table = options.Value("--table"))
     return common::PathFromUtf8(*table);
   if (auto folder = options.Value("--game-folder"))
@@ -26,7 +27,8 @@ std::optional<common::Path> TablePath(const CommandOptions& options) {
   RecordingMessageSink quiet;
   auto registry = MakeSystemRegistryReader();
   common::Path gameFolder;
-  if (!DetectGameFolder(quiet, *registry, gameFolder)) return std::nullopt;
+  if (!DetectGameFolder(context.fs, quiet, *registry, gameFolder))
+    return std::nullopt;
   return AppendPath(gameFolder, CharacterTablePath());
 }
 
@@ -57,7 +59,7 @@ int RunFonts(const CommandContext& context, Arguments args) {
     error = "--game-folder 与 --table 只能选一个";
   if (!options || !error.empty()) return UsageError(context, spec, error);
   try {
-    std::optional<common::Path> tablePath = TablePath(*options);
+    std::optional<common::Path> tablePath = TablePath(context, *options);
     std::u16string units;
     if (tablePath) {
       auto file = context.fs.OpenForRead(*tablePath);

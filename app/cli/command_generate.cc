@@ -103,11 +103,13 @@ int RunGenerate(const CommandContext& context, Arguments args) {
     bool accepted;
     if (auto folder = options->Value("--game-folder")) {
       // A folder given by hand is checked as the dialog checks a picked one.
-      accepted = AcceptChosenFolder(messages, common::PathFromUtf8(*folder),
+      accepted = AcceptChosenFolder(context.fs, messages,
+                                    common::PathFromUtf8(*folder),
                                     settings.gameFolder);
     } else {
       auto registry = MakeSystemRegistryReader();
-      accepted = DetectGameFolder(messages, *registry, settings.gameFolder);
+      accepted = DetectGameFolder(context.fs, messages, *registry,
+                                  settings.gameFolder);
     }
     if (!accepted) return kExitWarning;
   } catch (...) {

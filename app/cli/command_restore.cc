@@ -28,10 +28,10 @@ int Usage(const CommandContext& context, const std::string& error) {
 // The folder named on the command line, or below it in "GTAIV" where the
 // game's files are found there. Restoring needs neither the character table
 // nor every variant's file: a player may have removed either since.
-common::Path FolderGiven(const std::string& text) {
+common::Path FolderGiven(common::FileSystem& fs, const std::string& text) {
   common::Path folder = common::PathFromUtf8(text);
   common::Path resolved = folder;
-  return ResolveGameFolder(resolved) ? resolved : folder;
+  return ResolveGameFolder(fs, resolved) ? resolved : folder;
 }
 
 }  // namespace
@@ -51,11 +51,11 @@ int RunRestore(const CommandContext& context, Arguments args) {
   common::Path gameFolder;
   try {
     if (auto folder = options->Value("--game-folder")) {
-      gameFolder = FolderGiven(*folder);
+      gameFolder = FolderGiven(context.fs, *folder);
     } else {
       TerminalMessageSink messages(context.out, context.err);
       auto registry = MakeSystemRegistryReader();
-      if (!DetectGameFolder(messages, *registry, gameFolder))
+      if (!DetectGameFolder(context.fs, messages, *registry, gameFolder))
         return kExitWarning;
     }
   } catch (...) {

@@ -32,7 +32,7 @@ class OriginalBackupTest : public ::testing::Test {
   common::Path Backup(Episode episode) const {
     return BackupPathFor(Wtd(episode));
   }
-  GenerationOutcome Generate(unsigned seed, bool straightforward = false) {
+  GenerationOutcome Generate(unsigned seed) {
     GenerationSettings settings;
     render::SetFaceName(settings.mainFont, u"Main");
     render::SetFaceName(settings.symbolFont, u"Main");
@@ -42,7 +42,6 @@ class OriginalBackupTest : public ::testing::Test {
         files_, messages_,
         [seed](const render::GlyphFonts&, render::RenderEngine, bool,
                std::u16string_view) { return test::PatternAtlas(seed); }};
-    services.straightforwardWriter = straightforward;
     return GenerateFontTexture(services, settings);
   }
   int Restore(std::vector<std::string> args, std::string* err = nullptr) {
@@ -63,22 +62,16 @@ class OriginalBackupTest : public ::testing::Test {
 };
 
 TEST_F(OriginalBackupTest, GenerationKeepsTheFirstOriginalOnly) {
-  // Both writers keep it: the dialog and the benchmark's reference alike.
-  for (bool straightforward : {false, true}) {
-    SCOPED_TRACE(straightforward ? "straightforward" : "fast");
-    std::vector<Bytes> original;
-    for (Episode episode : kEpisodeOrder) {
-      std::filesystem::remove(Backup(episode));
-      original.push_back(test::ReadBytes(Wtd(episode)));
-    }
-    ASSERT_EQ(Generate(1, straightforward), GenerationOutcome::Generated);
-    ASSERT_EQ(Generate(2, straightforward), GenerationOutcome::Generated);
-    for (std::size_t i = 0; i < 3; ++i) {
-      Episode episode = kEpisodeOrder[i];
-      EXPECT_TRUE(test::ReadBytes(Backup(episode)) == original[i])
-          << EpisodeName(episode);
-      EXPECT_FALSE(test::FontChsPixels(test::ReadBytes(Wtd(episode))).empty());
-    }
+  std::vector<Bytes> original;
+  for (Episode episode : kEpisodeOrder)
+    original.push_back(test::ReadBytes(Wtd(episode)));
+  ASSERT_EQ(Generate(1), GenerationOutcome::Generated);
+  ASSERT_EQ(Generate(2), GenerationOutcome::Generated);
+  for (std::size_t i = 0; i < 3; ++i) {
+    Episode episode = kEpisodeOrder[i];
+    EXPECT_TRUE(test::ReadBytes(Backup(episode)) == original[i])
+        << EpisodeName(episode);
+    EXPECT_FALSE(test::FontChsPixels(test::ReadBytes(Wtd(episode))).empty());
   }
   // Nothing but the file and its backup stays in the folder.
   std::size_t entries = 0;

@@ -7,6 +7,8 @@
 #include "app/character_table.h"
 #include "app/cli/sample_table.h"
 #include "app/game_folder.h"
+#include "app/generation.h"
+#include "app/test_util.h"
 #include "common/memory_file_system.h"
 #include "resource/sample_wtd.h"
 #include "resource/texture_dictionary.h"
@@ -57,7 +59,7 @@ TEST(SampleCommandTest, WritesATableThatMakesTheFolderAcceptable) {
   EXPECT_EQ(ReadCharacterTable(*table), SampleCharacterTable());
   RecordingMessageSink messages;
   common::Path gameFolder;
-  EXPECT_TRUE(AcceptChosenFolder(messages, dir.path(), gameFolder));
+  EXPECT_TRUE(AcceptChosenFolder(fs, messages, dir.path(), gameFolder));
   EXPECT_TRUE(messages.messages.empty());
 }
 
@@ -140,6 +142,54 @@ TEST(ExportCommandTest, WritesAStandardDdsOfTheTexture) {
   run = Invoke(fs, RunExport, {wtd.string(), "font_chs", dds.string()});
   EXPECT_EQ(run.code, kExitError);
   EXPECT_NE(run.err.find("font_chs"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace app
+
+namespace app {
+namespace {
+
+// What the command line prints when a generation fails: the real cause
+// with its own code, and that nothing was changed.
+TEST(GenerateFailureTest, AccessDeniedAndDiskFullKeepTheirCodes) {
+  struct Case {
+    const char* reason;
+    const char* code;
+  };
+  for (Case expected :
+       {Case{"拒绝访问", "0x80070005"}, Case{"磁盘空间不足", "0x80070070"}}) {
+    common::MemoryFileSystem fs;
+    test::MakeGameFolder(fs, "game");
+    const common::Path tlad = AppendPath("game", FontsWtdPath(Episode::TLAD));
+    if (expected.code == std::string("0x80070005")) {
+      fs.readOnlyFolders.insert(tlad.parent_path().generic_string());
+    } else {
+      fs.writeLimit = 0;  // a full disk
+      fs.writeFailure = common::HresultFromWin32(common::kErrorDiskFull);
+    }
+    auto before = fs.files;
+    GenerationSettings settings;
+    render::SetFaceName(settings.mainFont, u"Main");
+    settings.symbolFont = settings.mainFont;
+    settings.gameFolder = "game";
+    settings.episodes = {Episode::IV, Episode::TBoGT, Episode::TLAD};
+    RecordingMessageSink messages;
+    std::ostringstream err;
+    GenerationServices services{
+        fs, messages,
+        [](const render::GlyphFonts&, render::RenderEngine, bool,
+           std::u16string_view) { return test::PatternAtlas(); }};
+    services.onFailure = [&](const GenerationFailure& failure) {
+      PrintFailureCause(err, failure);
+    };
+    EXPECT_EQ(GenerateFontTexture(services, settings),
+              GenerationOutcome::Failed);
+    EXPECT_NE(err.str().find(expected.reason), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find(expected.code), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("没有更改任何游戏文件"), std::string::npos);
+    EXPECT_EQ(fs.files, before);
+  }
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ void PrintFailureCause(std::ostream& err, const GenerationFailure& failure) {
   }
   std::string remedy = RemedyText(failure.hr, failure.file);
   if (!remedy.empty()) err << remedy << "\n";
+  err << ChangedText(failure) << "\n";
 }
 
 }  // namespace app

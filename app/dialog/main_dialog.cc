@@ -178,7 +178,8 @@ void MainDialog::ChooseFontFor(FontRole role) {
 }
 
 void MainDialog::OnDetectGameFolder() {
-  if (DetectGameFolder(messages_, services_.Registry(), gameFolder_))
+  if (DetectGameFolder(fileSystem_, messages_, services_.Registry(),
+                       gameFolder_))
     ShowGameFolder();
 }
 
@@ -231,7 +232,8 @@ void MainDialog::OnChooseGameFolder() {
   // nothing changes.
   try {
     common::Path chosen = services_.PickFolder(dialog_);
-    if (AcceptChosenFolder(messages_, std::move(chosen), gameFolder_))
+    if (AcceptChosenFolder(fileSystem_, messages_, std::move(chosen),
+                           gameFolder_))
       ShowGameFolder();
   } catch (...) {
     LOG_CAUGHT_EXCEPTION();

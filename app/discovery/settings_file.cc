@@ -1,7 +1,5 @@
 #include "app/discovery/settings_file.h"
 
-#include <system_error>
-
 #include "common/result.h"
 
 namespace app {
@@ -9,9 +7,9 @@ namespace app {
 std::optional<std::string> ReadSettingsFile(common::FileSystem& fs,
                                             const common::Path& path,
                                             std::uint64_t maxBytes) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
   try {
+    if (fs.StatusOf(path) != common::EntryKind::RegularFile)
+      return std::nullopt;
     auto file = fs.OpenForRead(path);
     std::uint64_t size = file->Size();
     if (size > maxBytes) return std::nullopt;

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <set>
-#include <system_error>
 
 #include "app/discovery/settings_file.h"
 #include "app/discovery/vdf.h"
+#include "common/result.h"
 #include "common/text.h"
 
 namespace app {
@@ -27,21 +27,28 @@ bool IsAllDigits(std::string_view text) {
 }
 
 // Two spellings of one folder (a link, a trailing separator) compare equal.
-common::Path Identity(const common::Path& folder) {
-  std::error_code error;
-  common::Path canonical = std::filesystem::canonical(folder, error);
-  return error ? folder.lexically_normal() : canonical;
+common::Path Identity(common::FileSystem& fs, const common::Path& folder) {
+  try {
+    return fs.CanonicalPath(folder);
+  } catch (const common::ResultException&) {
+    return folder.lexically_normal();
+  }
 }
 
 // A library file may list thousands of folders: a set keeps this linear.
-void AddOnce(std::vector<common::Path>& folders,
+void AddOnce(common::FileSystem& fs, std::vector<common::Path>& folders,
              std::set<common::Path>& identities, const common::Path& folder) {
-  if (identities.insert(Identity(folder)).second) folders.push_back(folder);
+  if (identities.insert(Identity(fs, folder)).second) folders.push_back(folder);
 }
 
-bool IsFolder(const common::Path& path) {
-  std::error_code error;
-  return std::filesystem::is_directory(path, error);
+// A folder that cannot be looked at counts as none.
+bool IsFolder(common::FileSystem& fs, const common::Path& path) {
+  try {
+    return fs.StatusOf(path) == common::EntryKind::Folder;
+  } catch (...) {
+    LOG_CAUGHT_EXCEPTION();
+    return false;
+  }
 }
 
 }  // namespace
@@ -88,14 +95,14 @@ std::vector<common::Path> SteamLibraries(common::FileSystem& fs,
   std::vector<common::Path> libraries;
   std::set<common::Path> identities;
   for (const common::Path& root : SteamRoots(home)) {
-    if (!IsFolder(root)) continue;
-    AddOnce(libraries, identities, root);
+    if (!IsFolder(fs, root)) continue;
+    AddOnce(fs, libraries, identities, root);
     for (const char* place : {"steamapps", "config"}) {
       auto text = ReadSettingsFile(fs, root / place / "libraryfolders.vdf",
                                    kMaxSteamFileBytes);
       if (!text) continue;
       for (const common::Path& library : ParseLibraryFolders(*text))
-        if (IsFolder(library)) AddOnce(libraries, identities, library);
+        if (IsFolder(fs, library)) AddOnce(fs, libraries, identities, library);
     }
   }
   return libraries;

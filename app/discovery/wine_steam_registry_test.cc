@@ -164,7 +164,7 @@ TEST_F(WineSteamTest, DetectionFallsBackToSteamWhenNoPrefixHasTheValue) {
   WineSteamRegistry reader(fs_, HostEnvironment{Home(), {}});
   RecordingMessageSink messages;
   common::Path gameFolder;
-  EXPECT_TRUE(DetectGameFolder(messages, reader, gameFolder));
+  EXPECT_TRUE(DetectGameFolder(fs_, messages, reader, gameFolder));
   EXPECT_TRUE(messages.messages.empty());
   EXPECT_EQ(gameFolder, AppendPath(SteamRoot() / "steamapps" / "common" /
                                        "Grand Theft Auto IV",
@@ -209,7 +209,7 @@ TEST_F(WinePrefixTest, MapsDriveCThroughDosdevices) {
   ASSERT_TRUE(host);
   EXPECT_EQ(*host, std::filesystem::canonical(prefix / "drive_c") / "Games" /
                        "GTA IV");
-  EXPECT_TRUE(HasAllFontsWtd(*host));
+  EXPECT_TRUE(HasAllFontsWtd(fs_, *host));
   EXPECT_EQ(MapWindowsPath(prefix, u"\\\\?\\c:\\Games"), host->parent_path());
   EXPECT_EQ(MapWindowsPath(prefix, u"Z:\\tmp")->generic_string(), "/tmp");
   EXPECT_EQ(MapWindowsPath(prefix, u"C:\\..\\..\\etc"),
@@ -279,7 +279,7 @@ TEST_F(WinePrefixTest, SourceOneFailingChecksStopsDetection) {
   WineSteamRegistry reader(fs_, HostEnvironment{Home(), {}});
   RecordingMessageSink messages;
   common::Path gameFolder = "earlier";
-  EXPECT_FALSE(DetectGameFolder(messages, reader, gameFolder));
+  EXPECT_FALSE(DetectGameFolder(fs_, messages, reader, gameFolder));
   EXPECT_EQ(messages.messages,
             (std::vector<RecordingMessageSink::Message>{
                 {MessageIcon::Warning, kDetectedWithoutFontsWtd}}));
