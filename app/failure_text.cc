@@ -60,6 +60,50 @@ std::string ReasonText(HRESULT hr) {
       return "内存不足";
     case 0x80070032u:
       return "不支持的操作";
+    case 0x80070004u:
+      return "打开的文件太多";
+    case 0x80070006u:
+      return "文件句柄无效";
+    case 0x80070013u:
+      return "磁盘或文件夹是只读的";
+    case 0x80070011u:
+      return "不能移到另一个磁盘";
+    case 0x8007001Fu:
+      return "设备出错";
+    case 0x80070050u:
+    case 0x800700B7u:
+      return "文件已存在";
+    case 0x8007006Du:
+      return "管道已断开";
+    case 0x8007007Bu:
+      return "文件名或路径无效";
+    case 0x80070091u:
+      return "文件夹不是空的";
+    case 0x800700AAu:
+      return "资源正被占用";
+    case 0x800700CEu:
+      return "文件名或路径太长";
+    case 0x8007010Bu:
+      return "不是文件夹";
+    case 0x8007023Eu:
+      return "程序内部错误";
+    case 0x8007029Cu:
+      return "系统没有说明原因";
+    case 0x8007045Du:
+      return "读写设备时出错";
+    case 0x80070459u:
+      return "文件名中有无法转换的字符";
+    case 0x80070781u:
+      return "链接无法解析";
+    case 0x800704C7u:
+      return "操作已取消";
+    case 0x80004003u:
+      return "程序内部错误 (空指针)";
+    case 0x88985002u:
+      return "找不到字体";
+    case 0x887A0004u:
+      return "显卡或驱动不支持 Direct2D 绘制";
+    case 0x80004005u:
     default:
       return "出现错误";
   }
@@ -100,7 +144,9 @@ std::string ChangedText(const GenerationFailure& failure) {
   std::string text = "已替换:";
   for (Episode episode : failure.replaced)
     text += " " + std::string(EpisodeName(episode));
-  return text + "；其余未更改。可用 karstel restore 还原。";
+  return text +
+         "；其余未更改。可用命令行的 restore 还原 (karstel restore，Windows "
+         "上为 karstel-cli.exe restore)。";
 }
 
 std::string FailureDetails(const GenerationFailure& failure) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/character_table.h"
+#include "app/failure_text.h"
 #include "app/game_folder.h"
 #include "app/game_folder_lock.h"
 #include "app/original_backup.h"
@@ -115,22 +116,32 @@ std::optional<render::GlyphFindings> RunPipeline(
   };
   // Each original is kept before any file is replaced. A backup made in a
   // run that then replaced nothing is taken back: nothing changed.
-  std::vector<common::Path> keptNow;
+  std::vector<common::Path> keptNowAll;
   auto keepOriginal = [&](std::size_t i) {
     if (KeepOriginalOnce(services.fs, files[i].destination))
-      keptNow.push_back(BackupPathFor(files[i].destination));
+      keptNowAll.push_back(BackupPathFor(files[i].destination));
   };
   try {
     pipeline.Write(atlas.image, onStep, keepOriginal);
   } catch (...) {
     if (pipeline.replaced() == 0)
-      for (const common::Path& backup : keptNow) services.fs.RemoveFile(backup);
+      for (const common::Path& backup : keptNowAll)
+        services.fs.RemoveFile(backup);
     where.replaced.assign(
         chosen.begin(),
         chosen.begin() + static_cast<std::ptrdiff_t>(pipeline.replaced()));
     throw;
   }
   stages.Finish();
+  if (services.onWritten) {
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+      common::Path backup = BackupPathFor(files[i].destination);
+      bool keptNow = std::find(keptNowAll.begin(), keptNowAll.end(), backup) !=
+                     keptNowAll.end();
+      services.onWritten(chosen[i], files[i].destination,
+                         keptNow ? backup : common::Path{});
+    }
+  }
   return std::move(atlas.findings);
 }
 
@@ -198,7 +209,10 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
     // well: something is wrong with the folder, and the user should hear so.
     where.hr = LOG_CAUGHT_EXCEPTION();
     where.detail = common::CaughtMessage();
-    messages.ShowMessage(MessageIcon::Error, kGenerationFailed);
+    // The fixed text, and in its details the step, the file, the cause,
+    // what to do and what changed.
+    messages.ShowMessage(MessageIcon::Error, kGenerationFailed,
+                         FailureDetails(where) + "\n" + ChangedText(where));
     if (services.onFailure) services.onFailure(where);
     return GenerationOutcome::Failed;
   }

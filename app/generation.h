@@ -69,6 +69,12 @@ struct GenerationFailure {
 };
 using FailureObserver = std::function<void(const GenerationFailure&)>;
 
+/// Hears of each game file a run replaced, and of the backup it kept of the
+/// file's original (empty when the backup was there from an earlier run),
+/// once every chosen file has been replaced.
+using WrittenObserver = std::function<void(
+    Episode episode, const common::Path& file, const common::Path& backup)>;
+
 /// What a generation reaches its files and the user through.
 struct GenerationServices {
   common::FileSystem& fs;
@@ -81,6 +87,7 @@ struct GenerationServices {
   /// Hears why a run failed, after the fixed error message: the command
   /// line prints it; the dialog keeps to its one text. May be empty.
   FailureObserver onFailure;
+  WrittenObserver onWritten;  ///< may be empty
 };
 
 /// The platform's engines as an AtlasBuilder, with the drawing checked.

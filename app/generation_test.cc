@@ -261,6 +261,13 @@ TEST_F(GenerationTest, AtlasFailureIsTheFixedError) {
   EXPECT_EQ(GenerateFontTexture(services, settings_),
             GenerationOutcome::Failed);
   EXPECT_EQ(messages_.messages, Only(MessageIcon::Error, kGenerationFailed));
+  // The dialog shows the cause behind "详细信息".
+  ASSERT_EQ(messages_.details.size(), 1u);
+  EXPECT_NE(messages_.details[0].find("步骤: 绘制贴图\n原因: 内存不足"),
+            std::string::npos)
+      << messages_.details[0];
+  EXPECT_NE(messages_.details[0].find("没有更改任何游戏文件。"),
+            std::string::npos);
   EXPECT_EQ(AllWtd(), before);
 }
 

@@ -1,5 +1,7 @@
 #include "app/message.h"
 
+#include <algorithm>
+
 namespace app {
 namespace {
 
@@ -20,8 +22,15 @@ std::string_view IconLabel(MessageIcon icon) {
 void TerminalMessageSink::ShowMessage(MessageIcon icon, std::string_view text,
                                       std::string_view) {
   std::ostream& stream = icon == MessageIcon::Information ? out_ : err_;
-  // The command line's one prefix, as on its other lines.
-  stream << "karstel: " << IconLabel(icon) << ": " << text << "\n";
+  // The command line's one prefix, as on its other lines, on every line.
+  stream << "karstel: " << IconLabel(icon) << ": ";
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = std::min(text.find('\n', start), text.size());
+    if (start > 0) stream << "karstel: ";
+    stream << text.substr(start, end - start) << "\n";
+    start = end + 1;
+  }
+  if (text.empty()) stream << "\n";
   stream.flush();
 }
 

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "app/cli/command.h"
+#include "app/original_backup.h"
 #include "app/test_util.h"
 #include "common/text.h"
 #include "render/glyph_atlas.h"
@@ -57,6 +58,13 @@ TEST_F(DrawCommandTest, GenerateStoresTheAtlasTheAtlasCommandDraws) {
   for (const char* stage : {"读取字符表", "个字形", "压缩为 BC3", "写入 IV",
                             "写入 TBoGT", "写入 TLAD"})
     EXPECT_NE(generate.err.find(stage), std::string::npos) << stage;
+  // What changed, named: the folder, each file written, the backup kept.
+  for (const std::string& said :
+       {"游戏目录: " + Folder(), std::string("IV: 已写入 "),
+        "TLAD: 原文件已备份为 " +
+            common::PathToUtf8(BackupPathFor(
+                AppendPath(dir_.path(), FontsWtdPath(Episode::TLAD))))})
+    EXPECT_NE(generate.err.find(said), std::string::npos) << said;
 
   std::string out = common::PathToUtf8(dir_.path() / "atlas");
   Outcome atlas = Invoke(RunAtlas, {"--game-folder", Folder(), "--font", kFont,

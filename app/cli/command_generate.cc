@@ -115,6 +115,11 @@ int RunGenerate(const CommandContext& context, Arguments args) {
   } catch (...) {
     return ReportFailure(context, "无法检查游戏目录");
   }
+  // Which installation this run works on, where a player may have several
+  // (a Proton prefix and a Steam library).
+  if (!drawing->quiet)
+    context.err << "karstel: 游戏目录: "
+                << common::PathToUtf8(settings.gameFolder) << "\n";
 
   if (drawing->bestFace &&
       !ChooseBestFace(context, *drawing,
@@ -133,6 +138,15 @@ int RunGenerate(const CommandContext& context, Arguments args) {
   };
   services.onFailure = [&](const GenerationFailure& failure) {
     PrintFailureCause(context.err, failure);
+  };
+  services.onWritten = [&](Episode episode, const common::Path& file,
+                           const common::Path& backup) {
+    if (drawing->quiet) return;
+    context.err << "karstel: " << EpisodeName(episode) << ": 已写入 "
+                << common::PathToUtf8(file) << "\n";
+    if (!backup.empty())
+      context.err << "karstel: " << EpisodeName(episode) << ": 原文件已备份为 "
+                  << common::PathToUtf8(backup) << "\n";
   };
   return ToExitCode(GenerateFontTexture(services, settings));
 }

@@ -3,7 +3,6 @@
 #include "app/cli/command.h"
 #include "app/failure_text.h"
 #include "app/generation.h"
-#include "common/platform.h"
 #include "common/result.h"
 #include "common/text.h"
 
@@ -22,16 +21,14 @@ int ReportFailure(const CommandContext& context, const std::string& what) {
 void PrintFailureCause(std::ostream& err, const GenerationFailure& failure) {
   err << "karstel: 原因: " << failure.step;
   if (!failure.file.empty()) err << " " << common::PathToUtf8(failure.file);
-  if (!failure.detail.empty()) {
-    err << ": " << failure.detail << " (" << CodeText(failure.hr) << ")\n";
-  } else {
-    err << ": " << ReasonText(failure.hr) << " ("
-        << common::platform::SystemMessageText(failure.hr) << ", "
-        << CodeText(failure.hr) << ")\n";
-  }
+  // Every cause in the program's own words: the system's text is English
+  // on Linux and says no more than the code.
+  err << ": "
+      << (failure.detail.empty() ? ReasonText(failure.hr) : failure.detail)
+      << " (" << CodeText(failure.hr) << ")\n";
   std::string remedy = RemedyText(failure.hr, failure.file);
-  if (!remedy.empty()) err << remedy << "\n";
-  err << ChangedText(failure) << "\n";
+  if (!remedy.empty()) err << "karstel: " << remedy << "\n";
+  err << "karstel: " << ChangedText(failure) << "\n";
 }
 
 }  // namespace app
