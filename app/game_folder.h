@@ -3,6 +3,9 @@
 // patch's char_table.dat.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "app/discovery/registry.h"
 #include "app/message.h"
 #include "common/file_system.h"
@@ -26,16 +29,28 @@ bool HasAllFontsWtd(common::FileSystem& fs, const common::Path& folder);
 /// otherwise appends "GTAIV" to it and tests that instead.
 bool ResolveGameFolder(common::FileSystem& fs, common::Path& folder);
 
+/// What a folder lacks to be the game folder, for the details of the
+/// fonts.wtd warnings: the folder, which of the variants' fonts.wtd (and,
+/// when `withTable`, char_table.dat) are missing there and in its GTAIV
+/// subfolder, and a hint where the player picked a file, a missing path, a
+/// folder inside the game (pc, textures) or the Steam library's common
+/// folder. Never throws: a failed test counts as missing.
+std::string FolderProblem(common::FileSystem& fs, const common::Path& folder,
+                          bool withTable);
+
 /// True when char_table.dat exists under `folder`.
 bool HasCharacterTable(common::FileSystem& fs, const common::Path& folder);
 
 /// Reads source 1, or source 2 only when source 1 cannot be read at all,
 /// validates the folder and stores it in `gameFolder` (with "GTAIV" appended
 /// where the files are found there). Otherwise shows one of three warnings
-/// and leaves `gameFolder` unchanged. Never throws for a failed read or a
-/// failed file test: they are logged. Returns whether a folder was stored.
+/// (`notFound` when no folder is recorded; the command line says how to
+/// name one) with the folder's problem in the details, and leaves
+/// `gameFolder` unchanged. Never throws for a failed read or a failed file
+/// test: they are logged. Returns whether a folder was stored.
 bool DetectGameFolder(common::FileSystem& fs, MessageSink& messages,
-                      RegistryReader& registry, common::Path& gameFolder);
+                      RegistryReader& registry, common::Path& gameFolder,
+                      std::string_view notFound = {});
 
 /// The validation of a folder the user picked by hand: stores it (resolved)
 /// in `gameFolder`, or shows one of two warnings and leaves `gameFolder`
@@ -46,6 +61,10 @@ bool AcceptChosenFolder(common::FileSystem& fs, MessageSink& messages,
 
 // Messages of the two operations.
 inline constexpr char kNoGameFolderFound[] = "无法找到游戏目录，请手动选择";
+/// The command line's words for it.
+inline constexpr char kNoGameFolderFoundCommandLine[] =
+    "无法找到游戏目录，请用 --game-folder 指定游戏目录，例如: --game-folder "
+    "\"~/.local/share/Steam/steamapps/common/Grand Theft Auto IV\"";
 inline constexpr char kDetectedWithoutFontsWtd[] =
     "找到游戏目录，但缺少 "
     "fonts.wtd。\n请确认已正确安装游戏，可尝试验证完整性。";

@@ -93,6 +93,53 @@ TEST_F(GameFolderTest, FontsWtdThatIsAFolderCountsAsMissing) {
   EXPECT_FALSE(HasAllFontsWtd(fs_, Root()));
 }
 
+TEST_F(GameFolderTest, WrongFoldersSayWhatIsMissingAndWhere) {
+  test::MakeGameFolder(fs_, Root(), false);
+  fs_.Put(Root() / "pc" / "note.txt", {});
+  const common::Path onlyIv = common::Path("games") / "only IV";
+  fs_.Put(AppendPath(onlyIv, FontsWtdPath(Episode::IV)), {});
+  const common::Path common = common::Path("steamapps") / "common";
+  fs_.Put(common / "Other Game" / "x", {});
+  auto wtd = [](Episode episode) {
+    return common::PathToUtf8(FontsWtdPath(episode));
+  };
+  const std::string all =
+      wtd(Episode::IV) + "、" + wtd(Episode::TBoGT) + "、" + wtd(Episode::TLAD);
+  struct Case {
+    common::Path folder;
+    std::string said;  // after the line naming the folder
+  };
+  const Case cases[] = {
+      {"missing", "这个目录不存在。"},
+      {Root() / "pc" / "note.txt",
+       "这是一个文件，不是文件夹：请选择游戏的安装文件夹。"},
+      {Root() / "pc", "缺少: " + all +
+                          "\n这是游戏目录里面的文件夹：请选择游戏的安装文件夹 "
+                          "(含有 pc、TLAD 和 TBoGT 的那一个)。"},
+      {common, "缺少: " + all +
+                   "\n这是 Steam 库的 common 文件夹：请选择其中的 Grand Theft "
+                   "Auto IV 文件夹。"},
+      {onlyIv,
+       "缺少: " + wtd(Episode::TBoGT) + "、" + wtd(Episode::TLAD) +
+           "\n即使只写入其中一个版本，三个版本的 fonts.wtd 也都必须存在。"},
+  };
+  for (const Case& c : cases) {
+    RecordingMessageSink messages;
+    common::Path stored;
+    EXPECT_FALSE(AcceptChosenFolder(fs_, messages, c.folder, stored));
+    ASSERT_EQ(messages.details.size(), 1u);
+    EXPECT_EQ(messages.details[0],
+              "目录: " + common::PathToUtf8(c.folder) + "\n" + c.said);
+  }
+  // The table is named when the fonts are all there.
+  RecordingMessageSink messages;
+  common::Path stored;
+  EXPECT_FALSE(AcceptChosenFolder(fs_, messages, Root(), stored));
+  EXPECT_EQ(messages.details.at(0),
+            "目录: " + common::PathToUtf8(Root()) +
+                "\n缺少: " + common::PathToUtf8(CharacterTablePath()));
+}
+
 TEST_F(GameFolderTest, DetectStoresSourceOneWithGtaivAppended) {
   test::MakeGameFolder(fs_, Root() / "GTAIV");
   registry_.Set(kRockstarSource, Root());

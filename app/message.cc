@@ -20,17 +20,22 @@ std::string_view IconLabel(MessageIcon icon) {
 }  // namespace
 
 void TerminalMessageSink::ShowMessage(MessageIcon icon, std::string_view text,
-                                      std::string_view) {
+                                      std::string_view details) {
   std::ostream& stream = icon == MessageIcon::Information ? out_ : err_;
-  // The command line's one prefix, as on its other lines, on every line.
+  // The command line's one prefix, as on its other lines, on every line;
+  // the details follow the text on the same stream.
   stream << "karstel: " << IconLabel(icon) << ": ";
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t end = std::min(text.find('\n', start), text.size());
-    if (start > 0) stream << "karstel: ";
-    stream << text.substr(start, end - start) << "\n";
-    start = end + 1;
+  bool first = true;
+  for (std::string_view part : {text, details}) {
+    for (std::size_t start = 0; start < part.size();) {
+      std::size_t end = std::min(part.find('\n', start), part.size());
+      if (!first) stream << "karstel: ";
+      stream << part.substr(start, end - start) << "\n";
+      first = false;
+      start = end + 1;
+    }
   }
-  if (text.empty()) stream << "\n";
+  if (first) stream << "\n";
   stream.flush();
 }
 

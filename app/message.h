@@ -38,7 +38,7 @@ class TerminalMessageSink final : public MessageSink {
   TerminalMessageSink(std::ostream& out, std::ostream& err)
       : out_(out), err_(err) {}
   using MessageSink::ShowMessage;
-  /// The details are left out: the command line prints the cause itself.
+  /// Every line of the text, then of the details, after "karstel: ".
   void ShowMessage(MessageIcon icon, std::string_view text,
                    std::string_view details) override;
 

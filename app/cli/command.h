@@ -57,9 +57,4 @@ int PrintHelp(const CommandContext& context, std::string_view usage);
 /// returns kExitError. For the catch blocks of commands.
 int ReportFailure(const CommandContext& context, const std::string& what);
 
-struct GenerationFailure;
-/// The line a failed generation adds after its fixed error text: the step,
-/// the file, the reason in Chinese, the system's message and the code.
-void PrintFailureCause(std::ostream& err, const GenerationFailure& failure);
-
 }  // namespace app

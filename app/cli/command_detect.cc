@@ -18,7 +18,8 @@ int RunDetect(const CommandContext& context, Arguments args) {
   auto registry = MakeSystemRegistryReader();
   common::Path gameFolder;
   // Detection logs what it cannot read and never throws for it.
-  if (!DetectGameFolder(context.fs, messages, *registry, gameFolder))
+  if (!DetectGameFolder(context.fs, messages, *registry, gameFolder,
+                        kNoGameFolderFoundCommandLine))
     return kExitWarning;
   context.out << common::PathToUtf8(gameFolder) << "\n";
   return kExitSuccess;

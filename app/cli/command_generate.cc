@@ -108,8 +108,9 @@ int RunGenerate(const CommandContext& context, Arguments args) {
                                     settings.gameFolder);
     } else {
       auto registry = MakeSystemRegistryReader();
-      accepted = DetectGameFolder(context.fs, messages, *registry,
-                                  settings.gameFolder);
+      accepted =
+          DetectGameFolder(context.fs, messages, *registry, settings.gameFolder,
+                           kNoGameFolderFoundCommandLine);
     }
     if (!accepted) return kExitWarning;
   } catch (...) {
@@ -135,9 +136,6 @@ int RunGenerate(const CommandContext& context, Arguments args) {
   services.strict = options->Flag("--strict");
   services.onFindings = [&](const render::GlyphFindings& findings) {
     PrintGlyphFindings(context.err, findings);
-  };
-  services.onFailure = [&](const GenerationFailure& failure) {
-    PrintFailureCause(context.err, failure);
   };
   services.onWritten = [&](Episode episode, const common::Path& file,
                            const common::Path& backup) {

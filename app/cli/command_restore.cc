@@ -1,5 +1,7 @@
 // `karstel restore`: the undo of generate. Each chosen variant's fonts.wtd
 // gets back the bytes it had before Karstel first wrote it.
+#include <algorithm>
+
 #include "app/cli/command.h"
 #include "app/cli/command_options.h"
 #include "app/discovery/registry.h"
@@ -55,11 +57,38 @@ int RunRestore(const CommandContext& context, Arguments args) {
     } else {
       TerminalMessageSink messages(context.out, context.err);
       auto registry = MakeSystemRegistryReader();
-      if (!DetectGameFolder(context.fs, messages, *registry, gameFolder))
+      if (!DetectGameFolder(context.fs, messages, *registry, gameFolder,
+                            kNoGameFolderFoundCommandLine))
         return kExitWarning;
     }
   } catch (...) {
     return ReportFailure(context, "无法检查游戏目录");
+  }
+
+  // A mistyped folder is not "nothing to restore": it is no game folder.
+  bool anyFile = false;
+  try {
+    for (Episode episode : kEpisodeOrder) {
+      common::Path wtd = AppendPath(gameFolder, FontsWtdPath(episode));
+      anyFile =
+          anyFile || context.fs.StatusOf(wtd) != common::EntryKind::Absent ||
+          context.fs.StatusOf(BackupPathFor(wtd)) != common::EntryKind::Absent;
+    }
+  } catch (...) {
+    return ReportFailure(context,
+                         "无法检查游戏目录 " + common::PathToUtf8(gameFolder));
+  }
+  if (!anyFile) {
+    context.err
+        << "karstel: 错误: " << common::PathToUtf8(gameFolder)
+        << " 不是游戏目录：其中没有任何版本的 fonts.wtd，也没有它们的备份\n";
+    std::string problem = FolderProblem(context.fs, gameFolder, false);
+    for (std::size_t start = 0; start < problem.size();) {
+      std::size_t end = std::min(problem.find('\n', start), problem.size());
+      context.err << "karstel: " << problem.substr(start, end - start) << "\n";
+      start = end + 1;
+    }
+    return kExitError;
   }
 
   // A generation on this folder must not lose its backup half-way.
@@ -89,17 +118,18 @@ int RunRestore(const CommandContext& context, Arguments args) {
         context.out << name << ": 已还原 " << common::PathToUtf8(wtd) << "\n";
         break;
       case RestoreOutcome::NoBackup:
-        context.err << name << ": 没有备份 " << backup << ", 未做更改\n";
+        context.err << "karstel: " << name << ": 没有备份 " << backup
+                    << "，未做更改\n";
         break;
       case RestoreOutcome::DamagedBackup:
         ++refused;
-        context.err << name << ": 备份 " << backup
-                    << " 不是有效的 fonts.wtd (可能已损坏), 未还原\n";
+        context.err << "karstel: " << name << ": 备份 " << backup
+                    << " 不是有效的 fonts.wtd (可能已损坏)，未还原\n";
         break;
       case RestoreOutcome::BackupNotRegular:
         ++refused;
-        context.err << name << ": 备份 " << backup
-                    << " 不是普通文件 (可能是链接), 为安全起见未还原\n";
+        context.err << "karstel: " << name << ": 备份 " << backup
+                    << " 不是普通文件 (可能是链接)，为安全起见未还原\n";
         break;
     }
   }

@@ -151,19 +151,22 @@ namespace app {
 namespace {
 
 // What the command line prints when a generation fails: the real cause
-// with its own code, and that nothing was changed.
-TEST(GenerateFailureTest, AccessDeniedAndDiskFullKeepTheirCodes) {
+// in Chinese with its own code, what to do, and that nothing was changed.
+TEST(GenerateFailureTest, AccessDeniedDiskFullAndDamageKeepTheirCodes) {
   struct Case {
     const char* reason;
     const char* code;
   };
   for (Case expected :
-       {Case{"拒绝访问", "0x80070005"}, Case{"磁盘空间不足", "0x80070070"}}) {
+       {Case{"拒绝访问", "0x80070005"}, Case{"磁盘空间不足", "0x80070070"},
+        Case{"文件不完整或已损坏", "0x80070026"}}) {
     common::MemoryFileSystem fs;
     test::MakeGameFolder(fs, "game");
     const common::Path tlad = AppendPath("game", FontsWtdPath(Episode::TLAD));
     if (expected.code == std::string("0x80070005")) {
       fs.readOnlyFolders.insert(tlad.parent_path().generic_string());
+    } else if (expected.code == std::string("0x80070026")) {
+      fs.files[tlad.generic_string()].resize(40);  // cut short
     } else {
       fs.writeLimit = 0;  // a full disk
       fs.writeFailure = common::HresultFromWin32(common::kErrorDiskFull);
@@ -174,22 +177,36 @@ TEST(GenerateFailureTest, AccessDeniedAndDiskFullKeepTheirCodes) {
     settings.symbolFont = settings.mainFont;
     settings.gameFolder = "game";
     settings.episodes = {Episode::IV, Episode::TBoGT, Episode::TLAD};
-    RecordingMessageSink messages;
-    std::ostringstream err;
+    std::ostringstream out, err;
+    TerminalMessageSink messages(out, err);
     GenerationServices services{
         fs, messages,
         [](const render::GlyphFonts&, render::RenderEngine, bool,
            std::u16string_view) { return test::PatternAtlas(); }};
-    services.onFailure = [&](const GenerationFailure& failure) {
-      PrintFailureCause(err, failure);
-    };
     EXPECT_EQ(GenerateFontTexture(services, settings),
               GenerationOutcome::Failed);
     EXPECT_NE(err.str().find(expected.reason), std::string::npos) << err.str();
     EXPECT_NE(err.str().find(expected.code), std::string::npos) << err.str();
     EXPECT_NE(err.str().find("没有更改任何游戏文件"), std::string::npos);
+    if (expected.code == std::string("0x80070026"))
+      EXPECT_NE(err.str().find("验证游戏文件的完整性"), std::string::npos);
+    // The system's own text, English on Linux, is never the cause.
+    EXPECT_EQ(err.str().find("The "), std::string::npos) << err.str();
     EXPECT_EQ(fs.files, before);
   }
+}
+
+TEST(RestoreCommandTest, AFolderWithoutAnyVariantIsAnError) {
+  common::MemoryFileSystem fs;
+  std::ostringstream out, err;
+  int code = RunRestore(CommandContext{fs, out, err},
+                        std::vector<std::string>{"--game-folder", "nowhere"});
+  EXPECT_EQ(code, kExitError);
+  EXPECT_EQ(err.str(),
+            "karstel: 错误: nowhere 不是游戏目录：其中没有任何版本的 "
+            "fonts.wtd，也没有它们的备份\n"
+            "karstel: 目录: nowhere\n"
+            "karstel: 这个目录不存在。\n");
 }
 
 }  // namespace
