@@ -106,6 +106,9 @@ python3 tools/guide_to_text.py README.zh-CN.md | cmp -s "$top/使用说明.txt" 
 preconv "$top/share/man/man1/karstel.1" |
   groff -man -Tutf8 -ww -Wbreak -z 2>"$work/man" || true
 [ ! -s "$work/man" ] || fail "man page: $(cat "$work/man")"
+grep -q "^\.TH KARSTEL 1 \"[0-9-]*\" \"Karstel $version\"" \
+  "$top/share/man/man1/karstel.1" ||
+  fail "man page title does not carry version $version"
 
 bin=$top/bin/karstel
 got=$(cd "$work/elsewhere" && env -i PATH=/usr/bin:/bin "$bin" --version) ||
