@@ -21,7 +21,7 @@ std::wstring LoaderPath(HMODULE module) {
 TEST(StartupTest, ModuleFilePathIsTheProgramFile) {
   std::wstring path = ModuleFilePath(nullptr);
   EXPECT_EQ(path, LoaderPath(nullptr));
-  EXPECT_TRUE(path.ends_with(L"karstel_tests.exe")) << path.size();
+  EXPECT_TRUE(path.ends_with(L"karstel_dialog_tests.exe")) << path.size();
 }
 
 TEST(StartupTest, ModuleFilePathGrowsPastTwiceTheFirstBuffer) {
