@@ -209,6 +209,11 @@ TEST_F(DialogCommandsTest, GeneratesIntoTheSampleGameWithBothEngines) {
     // must stop that atlas before any file is written.
     EXPECT_EQ(services_.messages[1].icon, MessageIcon::Error);
     EXPECT_EQ(services_.messages[1].text, kGenerationFailed);
+    // The details say why and what to do, and that nothing changed.
+    const std::string& details = services_.details[1];
+    EXPECT_NE(details.find("步骤: 绘制贴图"), std::string::npos) << details;
+    EXPECT_NE(details.find("请改用 DirectWrite 引擎"), std::string::npos);
+    EXPECT_NE(details.find("没有更改任何游戏文件。"), std::string::npos);
     EXPECT_EQ(gdiPlus, directWrite);
     return;
   }
