@@ -31,6 +31,7 @@ class MemoryOutputFile final : public OutputFile {
   MemoryOutputFile(MemoryFileSystem& fs, std::string key)
       : fs_(fs), key_(std::move(key)) {}
   std::size_t Write(std::span<const std::byte> data) override {
+    auto guard = fs_.Guard();
     std::size_t n = data.size();
     if (fs_.writeLimit) {
       std::size_t room = *fs_.writeLimit > fs_.bytesWritten
@@ -46,7 +47,10 @@ class MemoryOutputFile final : public OutputFile {
     fs_.bytesWritten += n;
     return n;
   }
-  void Flush() override { fs_.log.push_back("flush " + key_); }
+  void Flush() override {
+    auto guard = fs_.Guard();
+    fs_.log.push_back("flush " + key_);
+  }
   void MatchOwnerAndMode(const Path&) override {}
   void Close() override {}
 
@@ -70,6 +74,7 @@ std::string FolderKey(const Path& folder) {
 }  // namespace
 
 std::unique_ptr<InputFile> MemoryFileSystem::OpenForRead(const Path& path) {
+  auto guard = Guard();
   log.push_back("read " + Key(path));
   auto it = files.find(Key(path));
   THROW_HR_IF(HresultFromWin32(kErrorFileNotFound), it == files.end());
@@ -94,12 +99,14 @@ void MemoryFileSystem::CheckWritable(const Path& path) const {
 }
 
 EntryKind MemoryFileSystem::StatusOf(const Path& path) {
+  auto guard = Guard();
   const std::string key = FolderKey(path);
   if (files.count(key)) return EntryKind::RegularFile;
   return IsFolder(key) ? EntryKind::Folder : EntryKind::Absent;
 }
 
 void MemoryFileSystem::CreateFolders(const Path& folder) {
+  auto guard = Guard();
   log.push_back("mkdir " + Key(folder));
   const std::string key = FolderKey(folder);
   for (std::size_t end = 0; end != std::string::npos;) {
@@ -113,6 +120,7 @@ void MemoryFileSystem::CreateFolders(const Path& folder) {
 }
 
 std::vector<FolderEntry> MemoryFileSystem::ListFolder(const Path& folder) {
+  auto guard = Guard();
   const std::string key = FolderKey(folder);
   THROW_HR_IF(HresultFromWin32(kErrorPathNotFound),
               files.count(key) || !IsFolder(key));
@@ -137,6 +145,7 @@ std::vector<FolderEntry> MemoryFileSystem::ListFolder(const Path& folder) {
 }
 
 Path MemoryFileSystem::CanonicalPath(const Path& path) {
+  auto guard = Guard();
   Path normal = path.lexically_normal();
   THROW_HR_IF(HresultFromWin32(kErrorFileNotFound),
               StatusOf(normal) == EntryKind::Absent);
@@ -144,6 +153,7 @@ Path MemoryFileSystem::CanonicalPath(const Path& path) {
 }
 
 std::unique_ptr<OutputFile> MemoryFileSystem::CreateForWrite(const Path& path) {
+  auto guard = Guard();
   log.push_back("create " + Key(path));
   CheckWritable(path);
   THROW_HR_IF(HresultFromWin32(kErrorFileExists), files.count(Key(path)));
@@ -152,6 +162,7 @@ std::unique_ptr<OutputFile> MemoryFileSystem::CreateForWrite(const Path& path) {
 }
 
 void MemoryFileSystem::ReplaceFile(const Path& from, const Path& to) {
+  auto guard = Guard();
   log.push_back("replace " + Key(from) + " " + Key(to));
   if (replaceFailure) THROW_HR(replaceFailure);
   CheckWritable(to);
@@ -163,6 +174,7 @@ void MemoryFileSystem::ReplaceFile(const Path& from, const Path& to) {
 }
 
 void MemoryFileSystem::RemoveFile(const Path& path) noexcept {
+  auto guard = Guard();
   log.push_back("remove " + Key(path));
   if (readOnlyFolders.count(ParentKey(Key(path)))) return;
   files.erase(Key(path));
@@ -174,7 +186,10 @@ class MemoryFileLock final : public FileLock {
  public:
   MemoryFileLock(MemoryFileSystem& fs, std::string key)
       : fs_(fs), key_(std::move(key)) {}
-  ~MemoryFileLock() override { fs_.locks.erase(key_); }
+  ~MemoryFileLock() override {
+    auto guard = fs_.Guard();
+    fs_.locks.erase(key_);
+  }
 
  private:
   MemoryFileSystem& fs_;
@@ -185,6 +200,7 @@ class MemoryFileLock final : public FileLock {
 
 std::unique_ptr<FileLock> MemoryFileSystem::LockExclusive(
     const Path& path, std::chrono::milliseconds) {
+  auto guard = Guard();
   log.push_back("lock " + Key(path));
   if (!locks.insert(Key(path)).second) return nullptr;
   return std::make_unique<MemoryFileLock>(*this, Key(path));

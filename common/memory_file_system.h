@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -71,7 +72,14 @@ class MemoryFileSystem final : public FileSystem {
   HRESULT replaceFailure = 0;
   std::size_t bytesWritten = 0;
 
+  /// Held by every operation and by the files' writes: a generation reads
+  /// the next variant's file on another thread while it writes this one.
+  std::unique_lock<std::recursive_mutex> Guard() const {
+    return std::unique_lock(mutex_);
+  }
+
  private:
+  mutable std::recursive_mutex mutex_;
   static std::string Key(const Path& path) { return path.generic_string(); }
   bool IsFolder(const std::string& key) const;
   void CheckWritable(const Path& path) const;
