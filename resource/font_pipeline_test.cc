@@ -12,17 +12,6 @@ namespace {
 
 using namespace test;
 
-const texture::CompressedImage& Atlas() {
-  static const texture::CompressedImage image = [] {
-    texture::CompressedImage result;
-    EXPECT_EQ(result.Allocate2D(77, 4096, 4096), 0);
-    for (std::size_t i = 0; i < result.byteSize(); ++i)
-      result.memory()[i] = std::byte((i >> 11) * 5 + (i & 7));
-    return result;
-  }();
-  return image;
-}
-
 SampleWtdOptions Small(std::uint32_t seed) {
   SampleWtdOptions options;
   options.textures = {{"pack:/font_en.dds", 64, 64, kFormatDxt5, 3},

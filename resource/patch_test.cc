@@ -17,18 +17,6 @@ namespace {
 
 using namespace test;
 
-// One 4096 x 4096 DXT5 level with recognisable, quickly compressed content.
-const texture::CompressedImage& Atlas() {
-  static const texture::CompressedImage image = [] {
-    texture::CompressedImage result;
-    EXPECT_EQ(result.Allocate2D(77, 4096, 4096), 0);
-    for (std::size_t i = 0; i < result.byteSize(); ++i)
-      result.memory()[i] = std::byte((i >> 12) * 7 + (i & 3));
-    return result;
-  }();
-  return image;
-}
-
 SampleWtdOptions ThreeTextures() {
   SampleWtdOptions options;
   options.textures = {{"pack:/font_en.dds", 64, 64, kFormatDxt5, 3},

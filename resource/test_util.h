@@ -15,6 +15,7 @@
 #include "resource/layout.h"
 #include "resource/resource_file.h"
 #include "resource/resource_pointer.h"
+#include "texture/image.h"
 #include "testing/code_of.h"
 
 namespace resource::test {
@@ -125,6 +126,19 @@ using testutil::CodeOf;
 
 inline Bytes Filled(std::size_t n, std::uint8_t value) {
   return Bytes(n, std::byte{value});
+}
+
+/// One 4096 x 4096 DXT5 level with recognisable, quickly compressed
+/// content, made once per test binary.
+inline const texture::CompressedImage& Atlas() {
+  static const texture::CompressedImage image = [] {
+    texture::CompressedImage result;
+    EXPECT_EQ(result.Allocate2D(77, 4096, 4096), 0);
+    for (std::size_t i = 0; i < result.byteSize(); ++i)
+      result.memory()[i] = std::byte((i >> 12) * 7 + (i & 3));
+    return result;
+  }();
+  return image;
 }
 
 }  // namespace resource::test

@@ -58,11 +58,9 @@ int RunInspect(const CommandContext& context, Arguments args) {
                          "显示 fonts.wtd 的标头和其中的全部纹理。",
                          {{"FILE", "", "一个 fonts.wtd (或其他 .wtd) 文件"}},
                          {}};
-  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
-  std::string error;
-  auto options = ParseOptions(args, spec, error);
-  if (options) error = PositionalError(spec, *options);
-  if (!options || !error.empty()) return UsageError(context, spec, error);
+  int exitCode = kExitUsage;
+  auto options = StartCommand(context, spec, args, exitCode);
+  if (!options) return exitCode;
   const std::string& path = options->positional[0];
   try {
     auto file = context.fs.OpenForRead(common::PathFromUtf8(path));

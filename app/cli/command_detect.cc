@@ -9,11 +9,9 @@ namespace app {
 int RunDetect(const CommandContext& context, Arguments args) {
   const CommandSpec spec{
       "detect", "", "像图形界面的“自动选择”一样查找游戏目录并显示它。", {}, {}};
-  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
-  std::string error;
-  auto options = ParseOptions(args, spec, error);
-  if (options) error = PositionalError(spec, *options);
-  if (!options || !error.empty()) return UsageError(context, spec, error);
+  int exitCode = kExitUsage;
+  auto options = StartCommand(context, spec, args, exitCode);
+  if (!options) return exitCode;
   TerminalMessageSink messages(context.out, context.err);
   auto registry = MakeSystemRegistryReader();
   common::Path gameFolder;

@@ -39,11 +39,9 @@ int RunExport(const CommandContext& context, Arguments args) {
        {"NAME", "", "纹理名称，例如 font_chs 或 pack:/font_chs.dds"},
        {"OUT.dds", "", "写入的 DDS 文件"}},
       {}};
-  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
-  std::string error;
-  auto options = ParseOptions(args, spec, error);
-  if (options) error = PositionalError(spec, *options);
-  if (!options || !error.empty()) return UsageError(context, spec, error);
+  int exitCode = kExitUsage;
+  auto options = StartCommand(context, spec, args, exitCode);
+  if (!options) return exitCode;
   args = options->positional;
   try {
     auto input = context.fs.OpenForRead(common::PathFromUtf8(args[0]));

@@ -111,6 +111,23 @@ int UsageError(const CommandContext& context, const CommandSpec& spec,
   return kExitUsage;
 }
 
+std::optional<CommandOptions> StartCommand(const CommandContext& context,
+                                           const CommandSpec& spec,
+                                           Arguments args, int& exitCode) {
+  if (WantsHelp(args)) {
+    exitCode = PrintCommandHelp(context, spec);
+    return std::nullopt;
+  }
+  std::string error;
+  auto options = ParseOptions(args, spec, error);
+  if (options) error = PositionalError(spec, *options);
+  if (!options || !error.empty()) {
+    exitCode = UsageError(context, spec, error);
+    return std::nullopt;
+  }
+  return options;
+}
+
 std::string PositionalError(const CommandSpec& spec,
                             const CommandOptions& options) {
   std::size_t given = options.positional.size();

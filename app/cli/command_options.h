@@ -63,6 +63,14 @@ std::optional<CommandOptions> ParseOptions(Arguments args,
                                            const CommandSpec& spec,
                                            std::string& error);
 
+/// The start of a command: with -h or --help, its help (`exitCode`
+/// kExitSuccess); with options it does not take or positional arguments
+/// other than the spec's, the error and its usage (`exitCode` kExitUsage).
+/// Otherwise the options, and `exitCode` is left alone.
+std::optional<CommandOptions> StartCommand(const CommandContext& context,
+                                           const CommandSpec& spec,
+                                           Arguments args, int& exitCode);
+
 /// Empty when `options` has exactly the spec's positional arguments; else
 /// which is missing ("缺少 FILE") or the first one too many.
 std::string PositionalError(const CommandSpec& spec,

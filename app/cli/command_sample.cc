@@ -31,11 +31,9 @@ int RunSample(const CommandContext& context, Arguments args) {
                          "标点和引号)，供试用和测试。",
                          {{"DIR", "", "写入的文件夹"}},
                          {}};
-  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
-  std::string error;
-  auto options = ParseOptions(args, spec, error);
-  if (options) error = PositionalError(spec, *options);
-  if (!options || !error.empty()) return UsageError(context, spec, error);
+  int exitCode = kExitUsage;
+  auto options = StartCommand(context, spec, args, exitCode);
+  if (!options) return exitCode;
   args = options->positional;
   try {
     common::Path root = common::PathFromUtf8(args[0]);

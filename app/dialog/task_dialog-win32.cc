@@ -26,40 +26,24 @@ TaskDialogIndirectFunction FindTaskDialog() {
       reinterpret_cast<void*>(::GetProcAddress(comctl, "TaskDialogIndirect")));
 }
 
-PCWSTR TaskDialogIcon(MessageIcon icon) {
-  switch (icon) {
-    case MessageIcon::Warning:
-      return TD_WARNING_ICON;
-    case MessageIcon::Information:
-      return TD_INFORMATION_ICON;
-    case MessageIcon::Error:
-      return TD_ERROR_ICON;
-  }
-  return nullptr;
-}
+// Each kind's icon in the task dialog, in a window of our own, and in a
+// message box.
+struct IconOf {
+  PCWSTR taskDialog;
+  LPCWSTR system;
+  UINT messageBox;
+};
 
-LPCWSTR SystemIcon(MessageIcon icon) {
+IconOf IconsOf(MessageIcon icon) {
   switch (icon) {
     case MessageIcon::Warning:
-      return IDI_WARNING;
-    case MessageIcon::Information:
-      return IDI_INFORMATION;
+      return {TD_WARNING_ICON, IDI_WARNING, MB_ICONWARNING};
     case MessageIcon::Error:
-      return IDI_ERROR;
-  }
-  return IDI_INFORMATION;
-}
-
-UINT MessageBoxIcon(MessageIcon icon) {
-  switch (icon) {
-    case MessageIcon::Warning:
-      return MB_ICONWARNING;
+      return {TD_ERROR_ICON, IDI_ERROR, MB_ICONERROR};
     case MessageIcon::Information:
-      return MB_ICONINFORMATION;
-    case MessageIcon::Error:
-      return MB_ICONERROR;
+      break;
   }
-  return 0;
+  return {TD_INFORMATION_ICON, IDI_INFORMATION, MB_ICONINFORMATION};
 }
 
 // Windows draws "\n" in a static control only as "\r\n".
@@ -163,7 +147,7 @@ INT_PTR CALLBACK OwnMessageProc(HWND window, UINT message, WPARAM wParam,
                              nullptr);
       ::SendMessageW(icon, STM_SETICON,
                      reinterpret_cast<WPARAM>(
-                         ::LoadIconW(nullptr, SystemIcon(own.icon))),
+                         ::LoadIconW(nullptr, IconsOf(own.icon).system)),
                      0);
       AddControl(window, L"STATIC", own.text.c_str(), SS_LEFT | SS_NOPREFIX,
                  kTextId, own.font);
@@ -236,7 +220,7 @@ class WindowMessageSink final : public MessageSink {
     config.pszWindowTitle = title.c_str();
     config.pszContent = content.c_str();
     config.dwCommonButtons = TDCBF_OK_BUTTON;
-    config.pszMainIcon = TaskDialogIcon(icon);
+    config.pszMainIcon = IconsOf(icon).taskDialog;
     if (!more.empty()) {
       config.pszExpandedInformation = more.c_str();
       config.pszExpandedControlText = L"隐藏详细信息";
@@ -249,7 +233,7 @@ class WindowMessageSink final : public MessageSink {
     }
     std::wstring all = more.empty() ? content : content + L"\n\n" + more;
     ::MessageBoxW(owner_, all.c_str(), title.c_str(),
-                  MB_OK | MessageBoxIcon(icon));
+                  MB_OK | IconsOf(icon).messageBox);
   }
 
  private:
