@@ -36,9 +36,9 @@ struct GenerationSettings {
 /// A drawn and compressed atlas, and what the player should hear about its
 /// glyphs. A bare image has no findings.
 struct BuiltAtlas {
-  BuiltAtlas(texture::CompressedImage image) : image(std::move(image)) {}
-  BuiltAtlas(texture::CompressedImage image, render::GlyphFindings findings)
-      : image(std::move(image)), findings(std::move(findings)) {}
+  BuiltAtlas(texture::CompressedImage drawn) : image(std::move(drawn)) {}
+  BuiltAtlas(texture::CompressedImage drawn, render::GlyphFindings found)
+      : image(std::move(drawn)), findings(std::move(found)) {}
   texture::CompressedImage image;
   render::GlyphFindings findings;
 };

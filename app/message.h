@@ -59,9 +59,9 @@ class RecordingMessageSink final : public MessageSink {
   };
   using MessageSink::ShowMessage;
   void ShowMessage(MessageIcon icon, std::string_view text,
-                   std::string_view details) override {
+                   std::string_view detailText) override {
     messages.push_back({icon, std::string(text)});
-    this->details.emplace_back(details);
+    details.emplace_back(detailText);
   }
   std::vector<Message> messages;
   /// The details of each message, in the same order.

@@ -144,7 +144,7 @@ int main() {
   std::printf(
       "non-uniform blocks, 1 core: scalar encoder %8.1f ms "
       "(%.2f million blocks/s)\n",
-      scalarMs, count / scalarMs / 1000.0);
+      scalarMs, static_cast<double>(count) / scalarMs / 1000.0);
   struct Kernel {
     const char* name;
     texture::Bc3BatchKernel kernel;

@@ -119,7 +119,9 @@ TEST(PosixAtomicWriteTest, KeepsOwnerGroupAndMode) {
   ASSERT_EQ(::chmod(destination.c_str(), 0640), 0);
   const bool root = ::geteuid() == 0;
   // As root (sudo on a Steam Deck), the file stays the player's.
-  if (root) ASSERT_EQ(::chown(destination.c_str(), 12345, 23456), 0);
+  if (root) {
+    ASSERT_EQ(::chown(destination.c_str(), 12345, 23456), 0);
+  }
   struct stat before;
   ASSERT_EQ(::stat(destination.c_str(), &before), 0);
   WriteNew(fs, destination);

@@ -82,6 +82,14 @@ std::string Utf16ToUtf8Impl(std::basic_string_view<Char> text) {
 
 }  // namespace
 
+std::u16string AsciiLower(std::u16string_view text) {
+  std::u16string lower(text);
+  for (char16_t& unit : lower)
+    if (unit >= u'A' && unit <= u'Z')
+      unit = static_cast<char16_t>(unit - u'A' + u'a');
+  return lower;
+}
+
 std::string TruncateUtf8(std::string text, std::size_t maxUnits) {
   std::size_t i = 0, units = 0;
   while (i < text.size()) {

@@ -17,6 +17,9 @@ std::string Utf16ToUtf8(std::u16string_view text);
 /// wchar_t strings: UTF-16 on Windows, UTF-32 elsewhere.
 std::wstring Utf8ToWide(std::string_view text);
 std::string WideToUtf8(std::wstring_view text);
+/// `text` with A-Z as a-z and everything else kept: family names compare
+/// this way, as fontconfig and DirectWrite do for the Latin letters.
+std::u16string AsciiLower(std::u16string_view text);
 
 }  // namespace common
 

@@ -14,8 +14,10 @@ bool CellHasInk(std::span<const std::byte> pixels, std::uint32_t width,
                 std::uint32_t height, const CellBox& box) {
   auto left = static_cast<std::uint32_t>(box.left);
   auto top = static_cast<std::uint32_t>(box.top);
-  std::uint32_t right = std::min<std::uint32_t>(box.right, width);
-  std::uint32_t bottom = std::min<std::uint32_t>(box.bottom, height);
+  std::uint32_t right =
+      std::min(static_cast<std::uint32_t>(box.right), width);
+  std::uint32_t bottom =
+      std::min(static_cast<std::uint32_t>(box.bottom), height);
   if (left >= right) return false;
   for (std::uint32_t y = top; y < bottom; ++y) {
     const std::byte* row = pixels.data() + (std::size_t(y) * width + left) * 4;

@@ -8,16 +8,9 @@
 namespace render {
 namespace {
 
-std::u16string Lower(std::u16string_view text) {
-  std::u16string lower(text);
-  for (char16_t& unit : lower)
-    if (unit >= u'A' && unit <= u'Z') unit = unit - u'A' + u'a';
-  return lower;
-}
-
 std::vector<std::u16string> Words(std::u16string_view family) {
   std::vector<std::u16string> words;
-  std::u16string lower = Lower(family);
+  std::u16string lower = common::AsciiLower(family);
   std::size_t start = 0;
   while (start <= lower.size()) {
     std::size_t end = std::min(lower.find(u' ', start), lower.size());
@@ -49,7 +42,7 @@ bool Contains(std::u16string_view family, std::u16string_view part) {
 }
 
 bool SameName(std::u16string_view a, std::u16string_view b) {
-  return Lower(a) == Lower(b);
+  return common::AsciiLower(a) == common::AsciiLower(b);
 }
 
 std::size_t PreferenceIndex(std::u16string_view family,
@@ -73,8 +66,8 @@ FamilyScript ScriptOf(std::u16string_view family) {
   if (AnyWord(words, {u"tc", u"hk", u"tw", u"jp", u"kr", u"hant", u"mbe"}) ||
       AnySyllable(words, {u"jhenghei", u"mingliu", u"meiryo", u"mincho",
                           u"batang", u"gulim", u"dotum", u"malgun"}) ||
-      Contains(Lower(family), u"ms gothic") ||
-      Contains(Lower(family), u"yu gothic"))
+      Contains(common::AsciiLower(family), u"ms gothic") ||
+      Contains(common::AsciiLower(family), u"yu gothic"))
     return FamilyScript::Other;
   if (AnyWord(words, {u"sc", u"cn", u"gb", u"hans", u"simplified"}) ||
       AnySyllable(words, {u"yahei", u"dengxian", u"simhei", u"simsun", u"kaiti",
@@ -111,7 +104,7 @@ void RankFamilies(std::vector<FamilyCoverage>& families,
     return std::make_tuple(~entry.covered,
                            PreferenceIndex(family.name, preferred),
                            ScriptOf(family.name), StyleOf(family.name),
-                           !HasRegularWeight(family), Lower(family.name));
+                           !HasRegularWeight(family), common::AsciiLower(family.name));
   };
   std::sort(families.begin(), families.end(),
             [&](const FamilyCoverage& a, const FamilyCoverage& b) {

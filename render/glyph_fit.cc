@@ -18,6 +18,17 @@ constexpr int kSmallestSize = kNominalSize / 2;
 // pixel of room is drawn, copied and looked at; a glyph that reaches its
 // edge is drawn again with twice the room, up to four cells each way.
 constexpr int kFirstRoom = 4;
+
+// A cell's box in whole pixels: the grid's boxes lie on whole pixels.
+PixelBox BoxOf(const GlyphCell& cell) {
+  return {static_cast<int>(cell.box.left), static_cast<int>(cell.box.top),
+          static_cast<int>(cell.box.right), static_cast<int>(cell.box.bottom)};
+}
+
+bool Inside(const PixelBox& drawn, const PixelBox& box) {
+  return drawn.left >= box.left && drawn.top >= box.top &&
+         drawn.right <= box.right && drawn.bottom <= box.bottom;
+}
 constexpr int kLastRoom = 4 * kCellW;
 // The scratch canvas of a pass: no wider than the atlas (Direct2D, under
 // Wine too, refuses bitmaps wider than its largest texture and then draws
@@ -151,15 +162,9 @@ class GlyphFitter {
   }
 
  private:
-  static PixelBox BoxOf(const GlyphCell& cell) {
-    return {static_cast<int>(cell.box.left), static_cast<int>(cell.box.top),
-            static_cast<int>(cell.box.right),
-            static_cast<int>(cell.box.bottom)};
-  }
-
   GlyphScale Scale() const {
-    return {placement_.main.size / kGlyphFontSize,
-            placement_.symbol.size / kGlyphFontSize};
+    return {static_cast<float>(placement_.main.size) / kGlyphFontSize,
+            static_cast<float>(placement_.symbol.size) / kGlyphFontSize};
   }
 
   std::vector<std::byte>& PoolOf(GlyphFont font) {
@@ -228,10 +233,7 @@ class GlyphFitter {
       for (std::size_t k = 0; known && k < count; ++k) {
         const PixelBox& drawn = touched[k];
         PixelBox slot = slotOf(k);
-        if (drawn.empty() ||
-            (drawn.left >= slot.left && drawn.right <= slot.right &&
-             drawn.top >= slot.top && drawn.bottom <= slot.bottom))
-          continue;
+        if (drawn.empty() || Inside(drawn, slot)) continue;
         spoiled[k] = true;
         for (std::size_t j = 0; j < count; ++j)
           if (!Intersect(drawn, slotOf(j)).empty()) spoiled[j] = true;
@@ -415,11 +417,7 @@ bool DrawDirectly(DrawingSurface& surface, GlyphRenderer& renderer,
     inside = renderer.Draw(surface, chunk, false,
                            std::span(touched).first(chunk.size()));
     for (std::size_t i = 0; inside && i < chunk.size(); ++i) {
-      const PixelBox& drawn = touched[i];
-      const CellBox& box = chunk[i].box;
-      inside = drawn.empty() ||
-               (drawn.left >= box.left && drawn.top >= box.top &&
-                drawn.right <= box.right && drawn.bottom <= box.bottom);
+      inside = touched[i].empty() || Inside(touched[i], BoxOf(chunk[i]));
     }
   }
   if (!inside) {

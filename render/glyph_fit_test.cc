@@ -39,8 +39,12 @@ class FakeRenderer final : public GlyphRenderer {
       const GlyphCell& cell = cells[i];
       FakeGlyph g = glyphs_.at(cell.unit);
       float s = cell.font == GlyphFont::Main ? scale_.main : scale_.symbol;
-      auto x = [&](int v) { return int(cell.box.left + 32 + (v - 32) * s); };
-      auto y = [&](int v) { return int(cell.box.top + 66 + (v - 66) * s); };
+      auto x = [&](int v) {
+        return int(cell.box.left + 32 + static_cast<float>(v - 32) * s);
+      };
+      auto y = [&](int v) {
+        return int(cell.box.top + 66 + static_cast<float>(v - 66) * s);
+      };
       PixelBox box{x(g.left), y(g.top), x(g.right), y(g.bottom)};
       if (clip) {
         box = {std::max(box.left, int(cell.box.left)),
@@ -181,8 +185,8 @@ TEST_P(GlyphFitTest, GivenPlacementIsKeptAndClipsWhatStillLeaves) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, GlyphFitTest, ::testing::Bool(),
-                         [](const auto& info) {
-                           return info.param ? std::string("TellsWhereItDrew")
+                         [](const auto& param) {
+                           return param.param ? std::string("TellsWhereItDrew")
                                              : std::string("MustBeLookedAt");
                          });
 
@@ -268,8 +272,8 @@ TEST_P(SystemFitTest, LineTallerThanTheCellIsMovedNotCut) {
 INSTANTIATE_TEST_SUITE_P(Engines, SystemFitTest,
                          ::testing::Values(RenderEngine::DirectWrite,
                                            RenderEngine::GdiPlus),
-                         [](const auto& info) {
-                           return info.param == RenderEngine::GdiPlus
+                         [](const auto& param) {
+                           return param.param == RenderEngine::GdiPlus
                                       ? std::string("GdiPlus")
                                       : std::string("DirectWrite");
                          });

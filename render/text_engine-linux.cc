@@ -294,7 +294,8 @@ class GlyphFace {
   float EmSize(const LogFont& font) const {
     if (font.height < 0) return static_cast<float>(-font.height);
     if (font.height == 0) return kGlyphFontSize;
-    return font.height * face_.get()->units_per_EM / (ascent_ + descent_);
+    return static_cast<float>(font.height * face_.get()->units_per_EM) /
+           (ascent_ + descent_);
   }
 
   Engine engine_;
@@ -355,7 +356,7 @@ PixelBox GlyphFace::Draw(const GlyphCell& cell, DrawingSurface& surface,
   }
   if (hinted) {
     // GDI+ centres the whole line box and fits it to the pixel grid.
-    float advance = slot->advance.x / 64.0f;
+    float advance = static_cast<float>(slot->advance.x) / 64.0f;
     float lineHeight = ascent_ + descent_ + lineGap_;
     penX = std::round(cell.box.left + (kCellWidth - advance) / 2);
     baseline =
@@ -365,8 +366,9 @@ PixelBox GlyphFace::Draw(const GlyphCell& cell, DrawingSurface& surface,
     // paragraph alignment puts the line's bottom on the box's bottom.
     // Direct2D without D2D1_DRAW_TEXT_OPTIONS_NO_SNAP snaps the baseline to
     // whole pixels vertically.
-    float advance = slot->linearHoriAdvance / 65536.0f +
-                    (slot->advance.x - advanceBefore) / 64.0f;
+    float advance =
+        static_cast<float>(slot->linearHoriAdvance) / 65536.0f +
+        static_cast<float>(slot->advance.x - advanceBefore) / 64.0f;
     penX = cell.box.left + (kCellWidth - advance) / 2;
     baseline = std::round(cell.box.bottom - descent_ - lineGap_);
   }

@@ -315,7 +315,8 @@ using UniqueBrush =
 UniqueGdipFont CreateGdipFont(HDC dc, const LogFont& font, float scale) {
   LOGFONTW record = ToLogFontW(font);
   if (scale != 1.0f)
-    record.lfHeight = static_cast<LONG>(std::lround(record.lfHeight * scale));
+    record.lfHeight = static_cast<LONG>(
+        std::lround(static_cast<float>(record.lfHeight) * scale));
   Gdiplus::GpFont* created = nullptr;
   THROW_IF_GDIP_FAILED(GdipCreateFontFromLogfontW(dc, &record, &created));
   return UniqueGdipFont(created);

@@ -171,8 +171,8 @@ TEST_P(TextEngineTest, BoldIsSynthesisedForARegularOnlyFamily) {
 INSTANTIATE_TEST_SUITE_P(Engines, TextEngineTest,
                          ::testing::Values(RenderEngine::DirectWrite,
                                            RenderEngine::GdiPlus),
-                         [](const auto& info) {
-                           return info.param == RenderEngine::GdiPlus
+                         [](const auto& param) {
+                           return param.param == RenderEngine::GdiPlus
                                       ? std::string("GdiPlus")
                                       : std::string("DirectWrite");
                          });

@@ -26,19 +26,20 @@ std::uint32_t InterestingWord(std::mt19937& rng) {
   std::uint32_t payload;
   switch (rng() % 4) {
     case 0:
-      payload = rng() % 4100;
+      payload = static_cast<std::uint32_t>(rng() % 4100);
       break;
     case 1:
-      payload = 4096 - rng() % 600;
+      payload = static_cast<std::uint32_t>(4096 - rng() % 600);
       break;
     case 2:
       payload = rng() % 8;
       break;
     default:
-      payload = rng();
+      payload = static_cast<std::uint32_t>(rng());
       break;
   }
-  return rng() % 8 == 0 ? rng() : MakePointer(tag, payload);
+  return rng() % 8 == 0 ? static_cast<std::uint32_t>(rng())
+                        : MakePointer(tag, payload);
 }
 
 Bytes Mutate(const Bytes& file, const Bytes& body, std::mt19937& rng) {
@@ -65,7 +66,7 @@ Bytes Mutate(const Bytes& file, const Bytes& body, std::mt19937& rng) {
         // a few of them are enough.
         std::uint32_t flags = Read32(header.data() + 8);
         if (rng() % 50 == 0)
-          flags = rng();
+          flags = static_cast<std::uint32_t>(rng());
         else
           flags ^= 1u << (rng() % 2 ? rng() % 11 : 15 + rng() % 11);
         Write32(header.data() + 8, flags);

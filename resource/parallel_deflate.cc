@@ -30,7 +30,9 @@ std::vector<std::byte> DeflateChunk(std::span<const std::byte> data,
                     &stream, reinterpret_cast<const Bytef*>(window.data()),
                     static_cast<uInt>(window.size())) != Z_OK);
   }
-  std::vector<std::byte> out(deflateBound(&stream, data.size()) + 16);
+  // A chunk is at most kDeflateChunkBytes, well inside zlib's uLong.
+  std::vector<std::byte> out(
+      deflateBound(&stream, static_cast<uLong>(data.size())) + 16);
   stream.next_in =
       const_cast<Bytef*>(reinterpret_cast<const Bytef*>(data.data()));
   stream.avail_in = static_cast<uInt>(data.size());

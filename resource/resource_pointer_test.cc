@@ -80,7 +80,7 @@ TEST_F(ResourcePointerTest, ExternalIndicesMustNameATableEntry) {
 }
 
 TEST_F(ResourcePointerTest, SetExternalAppendsOrReplaces) {
-  std::byte a[4], b[4];
+  std::byte a[4] = {}, b[4] = {};
   Slot(0x50000040);
   context_.SetExternal(slot_, a, 4);
   EXPECT_EQ(Read32(slot_), 0xF0000000u);

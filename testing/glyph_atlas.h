@@ -57,7 +57,8 @@ inline BgraPixels MakeGlyphLikeAtlas(std::uint32_t width, std::uint32_t height,
              ++y) {
           for (int x = std::max(left, 0); x <= std::min(right, kCellWidth - 1);
                ++x) {
-            float px = x + 0.5f - x0, py = y + 0.5f - y0;
+            float px = static_cast<float>(x) + 0.5f - x0;
+            float py = static_cast<float>(y) + 0.5f - y0;
             float t = std::clamp((px * dx + py * dy) / len2, 0.0f, 1.0f);
             float ex = px - t * dx, ey = py - t * dy;
             float c = std::clamp(half + 0.5f - std::sqrt(ex * ex + ey * ey),

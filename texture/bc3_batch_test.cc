@@ -79,7 +79,7 @@ class BlockSource {
  private:
   static float Byte(int v) { return static_cast<float>(v) * bc3::k255; }
   Rgba RandomByteColour() {
-    std::uint32_t v = random_();
+    auto v = static_cast<std::uint32_t>(random_());
     return {Byte(v & 255), Byte(v >> 8 & 255), Byte(v >> 16 & 255),
             Byte(v >> 24)};
   }

@@ -245,7 +245,7 @@ BgraBlock TwoColourBlock(std::mt19937& random) {
   if (random() % 3 == 0) colours[0][3] = 0;
   if (random() % 3 == 0) colours[1][3] = 255;
   BgraBlock block;
-  std::uint32_t pattern = random();
+  auto pattern = static_cast<std::uint32_t>(random());
   for (int i = 0; i < 16; ++i) block[i] = colours[pattern >> i & 1];
   return block;
 }
@@ -306,7 +306,7 @@ TEST(EncodeBC3BlockTest, TwoColourBlocksDecodeToTheirRoundedColours) {
 struct ErrorTotals {
   double colour = 0, alpha = 0;
   int maxAlpha = 0;
-  long count = 0;
+  double count = 0;
 };
 
 void AddErrors(const BgraBlock& block, ErrorTotals& totals) {
@@ -343,7 +343,8 @@ TEST(EncodeBC3BlockTest, GlyphBlocksDecodeCloseToTheirSource) {
     float offset = std::uniform_real_distribution<float>(-2.5f, 2.5f)(random);
     float soft = std::uniform_real_distribution<float>(0.5f, 2.0f)(random);
     for (int i = 0; i < 16; ++i) {
-      float x = (i % 4) - 1.5f, y = (i / 4) - 1.5f;
+      float x = static_cast<float>(i % 4) - 1.5f;
+      float y = static_cast<float>(i / 4) - 1.5f;
       float d = x * std::cos(angle) + y * std::sin(angle) - offset;
       float c = std::min(1.0f, std::max(0.0f, 0.5f - d / soft));
       auto v = static_cast<std::uint8_t>(c * 255.0f + 0.5f);

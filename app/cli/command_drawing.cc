@@ -39,13 +39,6 @@ void PrintFinding(std::ostream& err, std::size_t count, const std::string& what,
   err << "\n";
 }
 
-std::u16string Lower(std::u16string_view text) {
-  std::u16string lower(text);
-  for (char16_t& unit : lower)
-    if (unit >= u'A' && unit <= u'Z') unit = unit - u'A' + u'a';
-  return lower;
-}
-
 // Edits (insertions, deletions, changes) from a to b.
 std::size_t EditDistance(std::u16string_view a, std::u16string_view b) {
   std::vector<std::size_t> row(b.size() + 1);
@@ -67,12 +60,12 @@ std::size_t EditDistance(std::u16string_view a, std::u16string_view b) {
 // contain it or are contained in it first, then the fewest edits away
 // (no more than a third of the name).
 std::vector<std::u16string> ClosestFamilies(std::u16string_view name) {
-  std::u16string wanted = Lower(name);
+  std::u16string wanted = common::AsciiLower(name);
   std::vector<std::pair<std::size_t, std::u16string>> scored;
   try {
     for (const render::InstalledFamily& family :
          render::ListInstalledFamilies()) {
-      std::u16string candidate = Lower(family.name);
+      std::u16string candidate = common::AsciiLower(family.name);
       std::size_t score = candidate.find(wanted) != std::u16string::npos ||
                                   wanted.find(candidate) != std::u16string::npos
                               ? 0

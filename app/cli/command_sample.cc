@@ -37,11 +37,11 @@ int RunSample(const CommandContext& context, Arguments args) {
   args = options->positional;
   try {
     common::Path root = common::PathFromUtf8(args[0]);
-    resource::SampleWtdOptions options = resource::RealisticSampleOptions();
+    resource::SampleWtdOptions sample = resource::RealisticSampleOptions();
     for (Episode episode : kEpisodeOrder) {
       WriteSampleFile(context, AppendPath(root, FontsWtdPath(episode)),
-                      resource::BuildSampleWtd(options));
-      ++options.seed;  // each variant's file differs, as the game's do
+                      resource::BuildSampleWtd(sample));
+      ++sample.seed;  // each variant's file differs, as the game's do
     }
     WriteSampleFile(context, AppendPath(root, CharacterTablePath()),
                     EncodeCharacterTable(SampleCharacterTable()));

@@ -188,8 +188,9 @@ TEST(GenerateFailureTest, AccessDeniedDiskFullAndDamageKeepTheirCodes) {
     EXPECT_NE(err.str().find(expected.reason), std::string::npos) << err.str();
     EXPECT_NE(err.str().find(expected.code), std::string::npos) << err.str();
     EXPECT_NE(err.str().find("没有更改任何游戏文件"), std::string::npos);
-    if (expected.code == std::string("0x80070026"))
+    if (expected.code == std::string("0x80070026")) {
       EXPECT_NE(err.str().find("验证游戏文件的完整性"), std::string::npos);
+    }
     // The system's own text, English on Linux, is never the cause.
     EXPECT_EQ(err.str().find("The "), std::string::npos) << err.str();
     EXPECT_EQ(fs.files, before);

@@ -43,11 +43,11 @@ std::multimap<std::string, Bytes> Chunks(const Bytes& png) {
 
 Bytes Inflate(const Bytes& data) {
   Bytes out(1 << 20);
-  uLongf size = out.size();
-  EXPECT_EQ(
-      uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
-                 reinterpret_cast<const Bytef*>(data.data()), data.size()),
-      Z_OK);
+  auto size = static_cast<uLongf>(out.size());
+  EXPECT_EQ(uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
+                       reinterpret_cast<const Bytef*>(data.data()),
+                       static_cast<uLong>(data.size())),
+            Z_OK);
   out.resize(size);
   return out;
 }

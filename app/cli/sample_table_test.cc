@@ -21,7 +21,9 @@ TEST(SampleTableTest, Level1HoldsTheCommonHanziOnceEach) {
   std::set<char16_t> unique(kGb2312Level1.begin(), kGb2312Level1.end());
   EXPECT_EQ(unique.size(), 3755u);
   for (char16_t common : u"的一是了我不在人有这中大来上个国和们")
-    if (common) EXPECT_TRUE(unique.contains(common)) << int(common);
+    if (common) {
+      EXPECT_TRUE(unique.contains(common)) << int(common);
+    }
 }
 
 TEST(SampleTableTest, FitsTheAtlasWithBothQuoteStylesAndLineBreaks) {
@@ -32,7 +34,9 @@ TEST(SampleTableTest, FitsTheAtlasWithBothQuoteStylesAndLineBreaks) {
   EXPECT_LE(cells, 3968u);
   EXPECT_EQ(std::count_if(table.begin(), table.end(), IsIdeograph), 3755);
   for (char16_t quote : u"「」『』“”‘’")
-    if (quote) EXPECT_NE(table.find(quote), std::u16string::npos);
+    if (quote) {
+      EXPECT_NE(table.find(quote), std::u16string::npos);
+    }
   EXPECT_NE(table.find(u'\n'), std::u16string::npos);
   EXPECT_NE(table.find(u'\r'), std::u16string::npos);
   EXPECT_NE(table.find(u"０１２"), std::u16string::npos);

@@ -69,7 +69,9 @@ TEST(SystemDialogServicesTest, ShowsAModalTaskDialogOwnedByTheCaller) {
   EXPECT_EQ(found.owner, owner);
   // Wine's message font, Tahoma, has no Chinese.
   EXPECT_EQ(ownWindow, RunningUnderWine());
-  if (ownWindow) EXPECT_TRUE(drawable);
+  if (ownWindow) {
+    EXPECT_TRUE(drawable);
+  }
 }
 
 // The folder picker: a visible top-level window of this thread owned by

@@ -78,9 +78,9 @@ class FakeDialogServices final : public DialogServices {
     return true;
   }
   void ShowMessage(HWND owner, MessageIcon icon, std::string_view text,
-                   std::string_view details) override {
+                   std::string_view detailText) override {
     messages.push_back({owner, icon, std::string(text)});
-    this->details.emplace_back(details);
+    details.emplace_back(detailText);
   }
   /// The details of each message, in the same order.
   std::vector<std::string> details;

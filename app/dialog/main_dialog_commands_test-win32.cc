@@ -273,7 +273,9 @@ TEST_F(DialogCommandsTest, PreviewsWithGdiPlusInThePictureControl) {
   EXPECT_GT(InkInCell(pixels, expected, 2), 20);
   // Wine's GDI+ draws nothing for CJK glyphs while reporting success, so
   // the ideograph is checked only on Windows.
-  if (!test::RunningOnWine()) EXPECT_GT(InkInCell(pixels, expected, 1), 20);
+  if (!test::RunningOnWine()) {
+    EXPECT_GT(InkInCell(pixels, expected, 1), 20);
+  }
 }
 
 TEST_F(DialogCommandsTest, FailedPreviewShowsItsErrorAndKeepsTheImage) {
