@@ -316,8 +316,8 @@ class StandInCoverage final : public render::FontCoverage {
 
 // An engine stand-in that inks one pixel of each cell whose index `inks`
 // accepts, and never the cell of U+E000.
-AtlasEngine StandInEngine(std::function<bool(std::uint32_t)> inks,
-                          render::FitReport report = {}) {
+AtlasEngine StandInEngine(const std::function<bool(std::uint32_t)>& inks,
+                          const render::FitReport& report = {}) {
   AtlasEngine engine;
   engine.measure = [](const render::GlyphFonts&, render::RenderEngine,
                       bool curlyQuotes, std::u16string_view text) {
@@ -345,9 +345,9 @@ AtlasEngine StandInEngine(std::function<bool(std::uint32_t)> inks,
 
 class DrawingCheckTest : public GenerationTest {
  protected:
-  GenerationOutcome GenerateWith(std::function<bool(std::uint32_t)> inks,
-                                 bool strict = false,
-                                 render::FitReport report = {}) {
+  GenerationOutcome GenerateWith(
+      const std::function<bool(std::uint32_t)>& inks, bool strict = false,
+      const render::FitReport& report = {}) {
     GenerationServices services{
         recording_, messages_,
         CheckedAtlasBuilder(StandInEngine(inks, report), {})};

@@ -187,7 +187,7 @@ class RecordingFileSystem final : public common::FileSystem {
 
  private:
   // The generation reads the next variant's file while it writes this one.
-  void Record(std::string line) {
+  void Record(const std::string& line) {
     {
       std::lock_guard lock(mutex_);
       log.push_back(line);

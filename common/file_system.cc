@@ -67,12 +67,12 @@ std::optional<std::uint64_t> TemporaryWriterOf(
 void RemoveTemporariesIf(FileSystem& fs, const Path& destination,
                          const std::function<bool(const Path&, std::uint64_t)>&
                              isAbandoned) noexcept {
-  // Names compared as UTF-8, which every file name converts to.
-  auto utf8 = [](const Path& path) {
-    std::u8string name = path.u8string();
-    return std::string(name.begin(), name.end());
-  };
   try {
+    // Names compared as UTF-8, which every file name converts to.
+    auto utf8 = [](const Path& path) {
+      std::u8string name = path.u8string();
+      return std::string(name.begin(), name.end());
+    };
     const std::string destinationName = utf8(destination.filename());
     Path folder = destination.parent_path();
     if (folder.empty()) folder = ".";

@@ -159,7 +159,8 @@ TEST(ScopeExitTest, UniqueHandleClosesOnceAndMoves) {
   {
     UniqueHandle<CountingTraits> a(3);
     UniqueHandle<CountingTraits> b(std::move(a));
-    EXPECT_FALSE(a);
+    // The moved-from handle is what this checks.
+    EXPECT_FALSE(a);  // NOLINT(bugprone-use-after-move)
     EXPECT_EQ(b.get(), 3);
     UniqueHandle<CountingTraits> c;
     c = std::move(b);

@@ -343,8 +343,9 @@ TEST(EncodeBC3BlockTest, GlyphBlocksDecodeCloseToTheirSource) {
     float offset = std::uniform_real_distribution<float>(-2.5f, 2.5f)(random);
     float soft = std::uniform_real_distribution<float>(0.5f, 2.0f)(random);
     for (int i = 0; i < 16; ++i) {
-      float x = static_cast<float>(i % 4) - 1.5f;
-      float y = static_cast<float>(i / 4) - 1.5f;
+      const int column = i % 4, row = i / 4;
+      float x = static_cast<float>(column) - 1.5f;
+      float y = static_cast<float>(row) - 1.5f;
       float d = x * std::cos(angle) + y * std::sin(angle) - offset;
       float c = std::min(1.0f, std::max(0.0f, 0.5f - d / soft));
       auto v = static_cast<std::uint8_t>(c * 255.0f + 0.5f);

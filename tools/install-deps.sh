@@ -7,8 +7,11 @@ SUDO=""
 # clang 16 for the ThreadSanitizer and fuzzing builds: the first Debian clang
 # whose std::source_location works with GCC 12's library. Its sanitizer and
 # libFuzzer runtimes and LLVM's OpenMP (which tells ThreadSanitizer about its
-# barriers) are only recommended by it, so they are named here.
+# barriers) are only recommended by it, so they are named here. clang-tidy
+# of the same release checks the code; clang-format 14 is the one whose
+# layout the tree keeps.
 packages="cmake ninja-build g++ clang-16 libclang-rt-16-dev libomp-16-dev
+  clang-tidy-16 clang-format-14
   libgtest-dev libgmock-dev googletest
   zlib1g-dev libpng-dev libfreetype-dev libfontconfig-dev
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev

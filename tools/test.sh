@@ -1,12 +1,15 @@
 #!/bin/sh
-# Builds every preset and runs every test: the Linux suite natively, the
-# sanitizer build's fuzz and mutation tests and one generation and restore
-# with its command line, the same under ThreadSanitizer for the threaded
-# parts, a short run of every libFuzzer harness, and the Windows suite under
-# Wine; then packages the release from those trees and checks the packages.
+# Checks the layout (clang-format) and the code (clang-tidy), then builds
+# every preset (the native, sanitizer and Windows ones with warnings as
+# errors) and runs every test: the Linux suite natively, the sanitizer
+# build's fuzz and mutation tests and one generation and restore with its
+# command line, the same under ThreadSanitizer for the threaded parts, a
+# short run of every libFuzzer harness, and the Windows suite under Wine;
+# then packages the release from those trees and checks the packages.
 set -eu
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
+tools/tidy.sh
 cmake --preset linux
 cmake --build --preset linux-release
 ctest --preset linux-release

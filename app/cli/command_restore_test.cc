@@ -120,7 +120,7 @@ TEST_F(OriginalBackupTest, DamagedBackupIsRefusedAndNothingChanges) {
   Bytes huge = backup;
   const std::uint32_t flags = 0x10 | (2047u << 15) | (13u << 26);
   for (int i = 0; i < 4; ++i) huge[8 + i] = std::byte(flags >> (8 * i));
-  for (Bytes damaged :
+  for (const Bytes& damaged :
        {Bytes(backup.begin(), backup.begin() + backup.size() / 2),
         Bytes(16, std::byte{'x'}), Bytes{}, huge}) {
     test::WriteBytes(Backup(Episode::IV), damaged);

@@ -66,7 +66,8 @@ class WineSteamTest : public ::testing::Test {
   // Reads a source through the reader with the detection's 512 units.
   std::uint32_t Read(const RegistrySource& source, std::u16string& value,
                      common::Path winePrefix = {}) {
-    WineSteamRegistry reader(fs_, HostEnvironment{Home(), winePrefix});
+    WineSteamRegistry reader(fs_,
+                             HostEnvironment{Home(), std::move(winePrefix)});
     std::array<char16_t, 512> buffer{};
     std::uint32_t byteCount = sizeof buffer;
     std::uint32_t error = reader.ReadString(source, buffer, byteCount);
