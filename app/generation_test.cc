@@ -345,9 +345,9 @@ AtlasEngine StandInEngine(const std::function<bool(std::uint32_t)>& inks,
 
 class DrawingCheckTest : public GenerationTest {
  protected:
-  GenerationOutcome GenerateWith(
-      const std::function<bool(std::uint32_t)>& inks, bool strict = false,
-      const render::FitReport& report = {}) {
+  GenerationOutcome GenerateWith(const std::function<bool(std::uint32_t)>& inks,
+                                 bool strict = false,
+                                 const render::FitReport& report = {}) {
     GenerationServices services{
         recording_, messages_,
         CheckedAtlasBuilder(StandInEngine(inks, report), {})};

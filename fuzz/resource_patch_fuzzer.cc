@@ -79,8 +79,7 @@ void CheckWritten(resource::ResourceFile file,
               font->mipLevels == 1,
           "the font texture is one 4096 x 4096 DXT5 level");
     Check(font->pixelBytes == atlas.byteSize() &&
-              std::memcmp(font->pixels, atlas.memory(),
-                          atlas.byteSize()) == 0,
+              std::memcmp(font->pixels, atlas.memory(), atlas.byteSize()) == 0,
           "the font texture holds the atlas");
   }
   resource::FontPatch again(std::move(file));
@@ -100,9 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     resource::FontTexturePipeline pipeline(fs, {{"fonts.wtd", "piped.wtd"}});
     pipeline.Write(atlas);
   });
-  HRESULT direct = Outcome([&] {
-    resource::PatchFontsWtd(fs, "fonts.wtd", "direct.wtd", atlas);
-  });
+  HRESULT direct = Outcome(
+      [&] { resource::PatchFontsWtd(fs, "fonts.wtd", "direct.wtd", atlas); });
   Check(piped == direct, "both ways of patching agree");
   Check(fs.Get("fonts.wtd") == original, "the source is never changed");
   if (piped != 0) {

@@ -14,8 +14,7 @@ bool CellHasInk(std::span<const std::byte> pixels, std::uint32_t width,
                 std::uint32_t height, const CellBox& box) {
   auto left = static_cast<std::uint32_t>(box.left);
   auto top = static_cast<std::uint32_t>(box.top);
-  std::uint32_t right =
-      std::min(static_cast<std::uint32_t>(box.right), width);
+  std::uint32_t right = std::min(static_cast<std::uint32_t>(box.right), width);
   std::uint32_t bottom =
       std::min(static_cast<std::uint32_t>(box.bottom), height);
   if (left >= right) return false;
@@ -118,10 +117,9 @@ GlyphFindings CheckDrawing(std::span<const std::byte> pixels,
 
 GlyphFindings CheckDrawing(const FitReport& drawn,
                            const GlyphCoverage& coverage, RenderEngine engine) {
-  return CheckCells(coverage, engine,
-                    [&](std::size_t i, const CellCoverage&) {
-                      return i < drawn.inked.size() && drawn.inked[i];
-                    });
+  return CheckCells(coverage, engine, [&](std::size_t i, const CellCoverage&) {
+    return i < drawn.inked.size() && drawn.inked[i];
+  });
 }
 
 }  // namespace render

@@ -101,10 +101,10 @@ void RankFamilies(std::vector<FamilyCoverage>& families,
                   const std::vector<std::u16string>& preferred) {
   auto key = [&](const FamilyCoverage& entry) {
     const InstalledFamily& family = entry.family;
-    return std::make_tuple(~entry.covered,
-                           PreferenceIndex(family.name, preferred),
-                           ScriptOf(family.name), StyleOf(family.name),
-                           !HasRegularWeight(family), common::AsciiLower(family.name));
+    return std::make_tuple(
+        ~entry.covered, PreferenceIndex(family.name, preferred),
+        ScriptOf(family.name), StyleOf(family.name), !HasRegularWeight(family),
+        common::AsciiLower(family.name));
   };
   std::sort(families.begin(), families.end(),
             [&](const FamilyCoverage& a, const FamilyCoverage& b) {

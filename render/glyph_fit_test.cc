@@ -187,7 +187,7 @@ TEST_P(GlyphFitTest, GivenPlacementIsKeptAndClipsWhatStillLeaves) {
 INSTANTIATE_TEST_SUITE_P(Engines, GlyphFitTest, ::testing::Bool(),
                          [](const auto& param) {
                            return param.param ? std::string("TellsWhereItDrew")
-                                             : std::string("MustBeLookedAt");
+                                              : std::string("MustBeLookedAt");
                          });
 
 // The platform's engines with real faces.

@@ -1,7 +1,7 @@
+#include "render/platform_services.h"
+
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
-
-#include "render/platform_services.h"
 #include FT_FREETYPE_H
 
 #include "common/result.h"

@@ -99,10 +99,10 @@ PreviewImage DrawPreview(const GlyphFonts& fonts, RenderEngine engine,
       surface, SystemGlyphRenderers(engine, fonts), cells, options);
   // An engine that draws nothing here (GDI+ under Wine, for ideographs) is
   // a failure the player must hear of, not a preview of empty cells.
-  CheckDrawing(drawn,
-               MeasureGlyphCoverage(fonts, engine, layout.grid, curlyQuotes,
-                                    text),
-               engine);
+  CheckDrawing(
+      drawn,
+      MeasureGlyphCoverage(fonts, engine, layout.grid, curlyQuotes, text),
+      engine);
   if (layout.scaled) {
     surface = ScaleSurface(surface, layout.shownWidth, layout.shownHeight);
   }

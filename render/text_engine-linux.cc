@@ -366,9 +366,8 @@ PixelBox GlyphFace::Draw(const GlyphCell& cell, DrawingSurface& surface,
     // paragraph alignment puts the line's bottom on the box's bottom.
     // Direct2D without D2D1_DRAW_TEXT_OPTIONS_NO_SNAP snaps the baseline to
     // whole pixels vertically.
-    float advance =
-        static_cast<float>(slot->linearHoriAdvance) / 65536.0f +
-        static_cast<float>(slot->advance.x - advanceBefore) / 64.0f;
+    float advance = static_cast<float>(slot->linearHoriAdvance) / 65536.0f +
+                    static_cast<float>(slot->advance.x - advanceBefore) / 64.0f;
     penX = cell.box.left + (kCellWidth - advance) / 2;
     baseline = std::round(cell.box.bottom - descent_ - lineGap_);
   }

@@ -220,11 +220,11 @@ ComPtr<IDWriteFont> FontGdiPicks(IDWriteGdiInterop* interop,
   BOOL exists = FALSE;
   if (FAILED(face3->GetFamilyNames(names.GetAddressOf()))) return nullptr;
   std::wstring name = LocalizedName(names.Get());
-  if (FAILED(fonts->FindFamilyName(name.c_str(), &index, &exists)) ||
-      !exists || FAILED(fonts->GetFontFamily(index, family.GetAddressOf())) ||
-      FAILED(family->GetFirstMatchingFont(
-          face3->GetWeight(), face3->GetStretch(), face3->GetStyle(),
-          font.GetAddressOf())))
+  if (FAILED(fonts->FindFamilyName(name.c_str(), &index, &exists)) || !exists ||
+      FAILED(fonts->GetFontFamily(index, family.GetAddressOf())) ||
+      FAILED(
+          family->GetFirstMatchingFont(face3->GetWeight(), face3->GetStretch(),
+                                       face3->GetStyle(), font.GetAddressOf())))
     return nullptr;
   return font;
 }
@@ -631,8 +631,7 @@ std::vector<InstalledFamily> ListInstalledFamilies() {
     ComPtr<IDWriteFontFamily> family;
     THROW_IF_FAILED(fonts->GetFontFamily(i, family.GetAddressOf()));
     std::wstring wide = FamilyName(family.Get());
-    std::set<int>& weights =
-        byName[std::u16string(wide.begin(), wide.end())];
+    std::set<int>& weights = byName[std::u16string(wide.begin(), wide.end())];
     for (UINT32 k = 0; k < family->GetFontCount(); ++k) {
       ComPtr<IDWriteFont> font;
       if (FAILED(family->GetFont(k, font.GetAddressOf()))) continue;

@@ -15,8 +15,8 @@
 #include "resource/layout.h"
 #include "resource/resource_file.h"
 #include "resource/resource_pointer.h"
-#include "texture/image.h"
 #include "testing/code_of.h"
+#include "texture/image.h"
 
 namespace resource::test {
 

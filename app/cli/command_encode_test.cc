@@ -118,7 +118,9 @@ Bytes RgbaToBgra(const Bytes& rgba) {
   return bgra;
 }
 
-int Encode(std::vector<std::string> args) { return RunEncode(std::span<const std::string>(args)); }
+int Encode(std::vector<std::string> args) {
+  return RunEncode(std::span<const std::string>(args));
+}
 
 std::string Utf8(const std::filesystem::path& path) {
   auto text = path.u8string();

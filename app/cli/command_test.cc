@@ -119,11 +119,11 @@ TEST(ExportCommandTest, WritesAStandardDdsOfTheTexture) {
   ASSERT_EQ(run.code, kExitSuccess) << run.err;
   auto file = readAll(dds);
   ASSERT_EQ(file.size(), 128u + 128 + 32);  // two levels of 16 x 8 DXT5
-  EXPECT_EQ(word(file, 0), 0x20534444u);   // "DDS "
-  EXPECT_EQ(word(file, 12), 8u);           // height
-  EXPECT_EQ(word(file, 16), 16u);          // width
-  EXPECT_EQ(word(file, 28), 2u);           // levels
-  EXPECT_EQ(word(file, 84), 0x35545844u);  // "DXT5"
+  EXPECT_EQ(word(file, 0), 0x20534444u);    // "DDS "
+  EXPECT_EQ(word(file, 12), 8u);            // height
+  EXPECT_EQ(word(file, 16), 16u);           // width
+  EXPECT_EQ(word(file, 28), 2u);            // levels
+  EXPECT_EQ(word(file, 84), 0x35545844u);   // "DXT5"
 
   run = Invoke(fs, RunExport,
                {wtd.string(), "pack:/font_tiny.dds", dds.string()});

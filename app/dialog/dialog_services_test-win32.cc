@@ -47,8 +47,8 @@ TEST(SystemDialogServicesTest, ShowsAModalTaskDialogOwnedByTheCaller) {
         HWND details = ::GetDlgItem(found.window, 101);
         ownWindow = text && details;
         if (ownWindow) {
-          auto font = reinterpret_cast<HFONT>(
-              ::SendMessageW(text, WM_GETFONT, 0, 0));
+          auto font =
+              reinterpret_cast<HFONT>(::SendMessageW(text, WM_GETFONT, 0, 0));
           drawable = FontHasCharacters(font, test::WindowText(text)) &&
                      FontHasCharacters(font, test::WindowText(details));
           ::SendMessageW(found.window, WM_COMMAND, IDOK, 0);

@@ -196,8 +196,8 @@ void MainDialog::OnPreview() {
                           IsChecked(IDC_GDIPLUS), IsChecked(IDC_CURLY_QUOTES),
                           text, PreviewPlacement());
   } catch (...) {
-    GenerationFailure failure{"生成预览", {}, LOG_CAUGHT_EXCEPTION(),
-                              common::CaughtMessage()};
+    GenerationFailure failure{
+        "生成预览", {}, LOG_CAUGHT_EXCEPTION(), common::CaughtMessage()};
     ShowMessage(MessageIcon::Error, kPreviewFailed, FailureDetails(failure));
   }
 }

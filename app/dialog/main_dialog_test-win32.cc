@@ -55,13 +55,13 @@ TEST_F(MainDialogTest, CaptionsGetAChineseFaceWhereTheDialogFontHasNone) {
   latin.lfHeight = -12;
   std::wcscpy(latin.lfFaceName, L"Tahoma");
   render::UniqueGdiObject tahoma(::CreateFontIndirectW(&latin));
-  ASSERT_FALSE(FontHasCharacters(static_cast<HFONT>(tahoma.get()),
-                                 kChineseSample));
+  ASSERT_FALSE(
+      FontHasCharacters(static_cast<HFONT>(tahoma.get()), kChineseSample));
   ASSERT_TRUE(UseChineseFontWhereMissing(
       window_, static_cast<HFONT>(tahoma.get()), font));
   for (int id : {IDC_CHOOSE_MAIN_FONT, IDC_CORNER_BRACKETS, IDC_GENERATE}) {
-    auto used = reinterpret_cast<HFONT>(
-        ::SendMessageW(Item(id), WM_GETFONT, 0, 0));
+    auto used =
+        reinterpret_cast<HFONT>(::SendMessageW(Item(id), WM_GETFONT, 0, 0));
     EXPECT_EQ(used, font.get());
     EXPECT_TRUE(FontHasCharacters(used, test::WindowText(Item(id))));
   }

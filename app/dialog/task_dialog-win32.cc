@@ -85,8 +85,8 @@ void LayOutOwnMessage(HWND window, const OwnMessage& message) {
   ::DrawTextW(dc.get(), message.text.c_str(),
               static_cast<int>(message.text.size()), &natural,
               DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
-  const int textWidth = std::clamp<int>(natural.right, 12 * ideograph,
-                                        26 * ideograph);
+  const int textWidth =
+      std::clamp<int>(natural.right, 12 * ideograph, 26 * ideograph);
   RECT measured{0, 0, textWidth, 0};
   ::DrawTextW(dc.get(), message.text.c_str(),
               static_cast<int>(message.text.size()), &measured,
@@ -101,8 +101,9 @@ void LayOutOwnMessage(HWND window, const OwnMessage& message) {
   y += textHeight + margin / 2;
   if (details) {
     const int lines = std::clamp<int>(
-        static_cast<int>(std::count(message.details.begin(),
-                                    message.details.end(), L'\n')) + 2,
+        static_cast<int>(
+            std::count(message.details.begin(), message.details.end(), L'\n')) +
+            2,
         3, 8);
     ::MoveWindow(details, margin, y, width - 2 * margin, lines * line, FALSE);
     y += lines * line + margin / 2;
@@ -122,8 +123,7 @@ void LayOutOwnMessage(HWND window, const OwnMessage& message) {
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &around, 0);
   const int frameWidth = frame.right - frame.left;
   const int frameHeight = frame.bottom - frame.top;
-  ::SetWindowPos(window, nullptr,
-                 (around.left + around.right - frameWidth) / 2,
+  ::SetWindowPos(window, nullptr, (around.left + around.right - frameWidth) / 2,
                  (around.top + around.bottom - frameHeight) / 2, frameWidth,
                  frameHeight, SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -143,8 +143,8 @@ INT_PTR CALLBACK OwnMessageProc(HWND window, UINT message, WPARAM wParam,
   switch (message) {
     case WM_INITDIALOG: {
       const auto& own = *reinterpret_cast<const OwnMessage*>(lParam);
-      HWND icon = AddControl(window, L"STATIC", nullptr, SS_ICON, kIconId,
-                             nullptr);
+      HWND icon =
+          AddControl(window, L"STATIC", nullptr, SS_ICON, kIconId, nullptr);
       ::SendMessageW(icon, STM_SETICON,
                      reinterpret_cast<WPARAM>(
                          ::LoadIconW(nullptr, IconsOf(own.icon).system)),

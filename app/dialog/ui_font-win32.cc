@@ -10,10 +10,18 @@ namespace {
 // Faces that draw Chinese user-interface text well, best first: Windows'
 // own, then what a Linux system under Wine or Proton most likely has.
 constexpr const wchar_t* kPreferredFaces[] = {
-    L"Microsoft YaHei", L"微软雅黑",         L"DengXian",
-    L"SimHei",          L"黑体",             L"SimSun",
-    L"Noto Sans CJK SC", L"Source Han Sans SC", L"WenQuanYi Micro Hei",
-    L"WenQuanYi Zen Hei", L"Droid Sans Fallback", L"AR PL UMing CN",
+    L"Microsoft YaHei",
+    L"微软雅黑",
+    L"DengXian",
+    L"SimHei",
+    L"黑体",
+    L"SimSun",
+    L"Noto Sans CJK SC",
+    L"Source Han Sans SC",
+    L"WenQuanYi Micro Hei",
+    L"WenQuanYi Zen Hei",
+    L"Droid Sans Fallback",
+    L"AR PL UMing CN",
 };
 
 render::UniqueGdiObject FontLike(const LOGFONTW& like, const wchar_t* face) {
@@ -67,8 +75,8 @@ render::UniqueGdiObject FindChineseFont(const LOGFONTW& like) {
   for (const std::wstring& face : faces) {
     render::UniqueGdiObject font = FontLike(like, face.c_str());
     // GDI hands out a substitute for a face it lacks; the glyph test tells.
-    if (font && FontHasCharacters(static_cast<HFONT>(font.get()),
-                                  kChineseSample))
+    if (font &&
+        FontHasCharacters(static_cast<HFONT>(font.get()), kChineseSample))
       return font;
   }
   return {};

@@ -264,7 +264,8 @@ TEST_F(WinePrefixTest, PathLongerThanTheBufferDoesNotFit) {
 
 TEST_F(WinePrefixTest, ShortValueInAPrefixAtALongHostPathIsRead) {
   common::Path deep = dir_.path();
-  for (int i = 0; i < 6; ++i) deep /= std::string(100, static_cast<char>('a' + i));
+  for (int i = 0; i < 6; ++i)
+    deep /= std::string(100, static_cast<char>('a' + i));
   common::Path prefix = MakePrefix(deep / "pfx", Registry("C:\\GTAIV"));
   WineSteamRegistry reader(fs_, HostEnvironment{Home(), prefix});
   std::u16string folder;
