@@ -9,6 +9,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
+tools/format.sh
 tools/tidy.sh
 cmake --preset linux
 cmake --build --preset linux-release
