@@ -53,13 +53,14 @@ void PrintTextures(std::ostream& out,
 }  // namespace
 
 int RunInspect(const CommandContext& context, Arguments args) {
-  const CommandSpec spec{"inspect",
-                         "FILE",
-                         "显示 fonts.wtd 的标头和其中的全部纹理。",
-                         {{"FILE", "", "一个 fonts.wtd (或其他 .wtd) 文件"}},
-                         {}};
+  const CommandSyntax syntax{
+      "inspect",
+      "FILE",
+      "显示 fonts.wtd 的标头和其中的全部纹理。",
+      {{"FILE", "", "一个 fonts.wtd (或其他 .wtd) 文件"}},
+      {}};
   int exitCode = kExitUsage;
-  auto options = StartCommand(context, spec, args, exitCode);
+  auto options = StartCommand(context, syntax, args, exitCode);
   if (!options) return exitCode;
   const std::string& path = options->positional[0];
   try {

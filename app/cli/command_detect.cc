@@ -7,10 +7,10 @@
 namespace app {
 
 int RunDetect(const CommandContext& context, Arguments args) {
-  const CommandSpec spec{
+  const CommandSyntax syntax{
       "detect", "", "像图形界面的“自动选择”一样查找游戏目录并显示它。", {}, {}};
   int exitCode = kExitUsage;
-  auto options = StartCommand(context, spec, args, exitCode);
+  auto options = StartCommand(context, syntax, args, exitCode);
   if (!options) return exitCode;
   TerminalMessageSink messages(context.out, context.err);
   auto registry = MakeSystemRegistryReader();

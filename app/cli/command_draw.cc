@@ -18,8 +18,8 @@
 namespace app {
 namespace {
 
-CommandSpec AtlasSpec() {
-  CommandSpec spec{
+CommandSyntax AtlasSyntax() {
+  CommandSyntax syntax{
       "atlas",
       "[--font FACE] [--symbol-font FACE] [--bold] [--italic]\n"
       "         [--quotes corner|curly] [--engine directwrite|gdiplus] "
@@ -29,17 +29,18 @@ CommandSpec AtlasSpec() {
       "画出 generate 会画的字形图集，写为 OUT.png (直通 alpha) 和 OUT.dds\n"
       "(原样的 B8G8R8A8 画布)；不改动任何游戏文件。",
       {},
-      DrawingOptionSpecs()};
-  spec.options.push_back({"--game-folder", "DIR", "用这个游戏目录的字符表"});
-  spec.options.push_back({"--table", "FILE", "用这个字符表 (char_table.dat)"});
-  spec.options.push_back({"-o", "OUT", "输出文件名，不含 .png 和 .dds"});
-  spec.options.push_back(
+      DrawingOptionSyntax()};
+  syntax.options.push_back({"--game-folder", "DIR", "用这个游戏目录的字符表"});
+  syntax.options.push_back(
+      {"--table", "FILE", "用这个字符表 (char_table.dat)"});
+  syntax.options.push_back({"-o", "OUT", "输出文件名，不含 .png 和 .dds"});
+  syntax.options.push_back(
       {"--strict", "", "有缺字、替代字体或被裁切的字时报错，不写入文件"});
-  return spec;
+  return syntax;
 }
 
-CommandSpec PreviewSpec() {
-  CommandSpec spec{
+CommandSyntax PreviewSyntax() {
+  CommandSyntax syntax{
       "preview",
       "[--font FACE] [--symbol-font FACE] [--bold] [--italic]\n"
       "         [--quotes corner|curly] [--engine directwrite|gdiplus] "
@@ -48,16 +49,16 @@ CommandSpec PreviewSpec() {
       "         [--text 测试文本] [--size 283x252] -o preview.png",
       "把图形界面的预览写为 PNG 图片。",
       {},
-      DrawingOptionSpecs()};
-  spec.options.push_back(
+      DrawingOptionSyntax()};
+  syntax.options.push_back(
       {"--game-folder", "DIR", "字形的位置与这个游戏目录的字符表的图集相同"});
-  spec.options.push_back(
+  syntax.options.push_back(
       {"--table", "FILE", "字形的位置与这个字符表的图集相同"});
-  spec.options.push_back({"--text", "TEXT", "预览的文字 (默认 测试文本)"});
-  spec.options.push_back(
+  syntax.options.push_back({"--text", "TEXT", "预览的文字 (默认 测试文本)"});
+  syntax.options.push_back(
       {"--size", "WxH", "预览区域的大小 (默认 283x252，与图形界面相同)"});
-  spec.options.push_back({"-o", "FILE.png", "输出的 PNG 文件"});
-  return spec;
+  syntax.options.push_back({"-o", "FILE.png", "输出的 PNG 文件"});
+  return syntax;
 }
 
 // The text and the size of the dialog's preview as it opens.
@@ -89,11 +90,11 @@ bool ParseSize(std::string_view text, std::uint32_t& width,
 }  // namespace
 
 int RunAtlas(const CommandContext& context, Arguments args) {
-  const CommandSpec spec = AtlasSpec();
-  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
+  const CommandSyntax syntax = AtlasSyntax();
+  if (WantsHelp(args)) return PrintCommandHelp(context, syntax);
   std::string error;
-  auto options = ParseOptions(args, spec, error);
-  if (!options) return UsageError(context, spec, error);
+  auto options = ParseOptions(args, syntax, error);
+  if (!options) return UsageError(context, syntax, error);
   auto drawing = ParseDrawingOptions(*options, error);
   auto folder = options->Value("--game-folder");
   auto tablePath = options->Value("--table");
@@ -104,7 +105,7 @@ int RunAtlas(const CommandContext& context, Arguments args) {
     error = "缺少 -o OUT";
   else if (folder.has_value() == tablePath.has_value())
     error = "须指定 --game-folder 或 --table 之一";
-  if (!drawing || !error.empty()) return UsageError(context, spec, error);
+  if (!drawing || !error.empty()) return UsageError(context, syntax, error);
   if (!CheckFontsAvailable(context, drawing->fonts)) return kExitError;
   bool strict = options->Flag("--strict");
   if (!CheckItalic(context, *drawing, strict)) return kExitError;
@@ -151,11 +152,11 @@ int RunAtlas(const CommandContext& context, Arguments args) {
 }
 
 int RunPreview(const CommandContext& context, Arguments args) {
-  const CommandSpec spec = PreviewSpec();
-  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
+  const CommandSyntax syntax = PreviewSyntax();
+  if (WantsHelp(args)) return PrintCommandHelp(context, syntax);
   std::string error;
-  auto options = ParseOptions(args, spec, error);
-  if (!options) return UsageError(context, spec, error);
+  auto options = ParseOptions(args, syntax, error);
+  if (!options) return UsageError(context, syntax, error);
   auto drawing = ParseDrawingOptions(*options, error);
   auto out = options->Value("-o");
   std::string text = options->Value("--text").value_or(kPreviewText);
@@ -171,7 +172,7 @@ int RunPreview(const CommandContext& context, Arguments args) {
     error = "多余的参数: " + options->positional[0];
   else if (error.empty() && (!out || out->empty()))
     error = "缺少 -o FILE.png";
-  if (!drawing || !error.empty()) return UsageError(context, spec, error);
+  if (!drawing || !error.empty()) return UsageError(context, syntax, error);
   if (!CheckFontsAvailable(context, drawing->fonts)) return kExitError;
   if (!CheckItalic(context, *drawing, false)) return kExitError;
   if (drawing->bestFace &&

@@ -31,7 +31,7 @@ std::uint32_t DxgiFormatOf(std::uint32_t recordFormat) {
 }  // namespace
 
 int RunExport(const CommandContext& context, Arguments args) {
-  const CommandSpec spec{
+  const CommandSyntax syntax{
       "export",
       "FILE NAME OUT.dds",
       "把 fonts.wtd 中的一个纹理导出为标准的 DDS 文件。",
@@ -40,7 +40,7 @@ int RunExport(const CommandContext& context, Arguments args) {
        {"OUT.dds", "", "写入的 DDS 文件"}},
       {}};
   int exitCode = kExitUsage;
-  auto options = StartCommand(context, spec, args, exitCode);
+  auto options = StartCommand(context, syntax, args, exitCode);
   if (!options) return exitCode;
   args = options->positional;
   try {

@@ -42,7 +42,7 @@ std::string Weights(const render::InstalledFamily& family) {
 }  // namespace
 
 int RunFonts(const CommandContext& context, Arguments args) {
-  const CommandSpec spec{
+  const CommandSyntax syntax{
       "fonts",
       "[--game-folder DIR | --table char_table.dat]",
       "列出已安装的字体 (--font 接受的名称) 及其字重；有字符表时，列出每种\n"
@@ -50,14 +50,14 @@ int RunFonts(const CommandContext& context, Arguments args) {
       {},
       {{"--game-folder", "DIR", "用这个游戏目录的字符表；不指定时自动查找"},
        {"--table", "FILE", "用这个字符表 (char_table.dat)"}}};
-  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
+  if (WantsHelp(args)) return PrintCommandHelp(context, syntax);
   std::string error;
-  auto options = ParseOptions(args, spec, error);
+  auto options = ParseOptions(args, syntax, error);
   if (options && !options->positional.empty())
     error = "多余的参数: " + options->positional[0];
   if (options && options->Value("--game-folder") && options->Value("--table"))
     error = "--game-folder 与 --table 只能选一个";
-  if (!options || !error.empty()) return UsageError(context, spec, error);
+  if (!options || !error.empty()) return UsageError(context, syntax, error);
   try {
     std::optional<common::Path> tablePath = TablePath(context, *options);
     std::u16string units;

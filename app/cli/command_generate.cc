@@ -15,8 +15,8 @@
 namespace app {
 namespace {
 
-CommandSpec GenerateSpec() {
-  CommandSpec spec{
+CommandSyntax GenerateSyntax() {
+  CommandSyntax syntax{
       "generate",
       "[--game-folder DIR] [--font FACE] [--symbol-font FACE] [--bold]\n"
       "         [--italic] [--quotes corner|curly] [--engine "
@@ -26,16 +26,16 @@ CommandSpec GenerateSpec() {
       "读取字符表，画出全部字符，压缩为 DXT5 并写入所选版本的 fonts.wtd\n"
       "(第一次写入前留下备份 fonts.wtd.karstel-backup)。",
       {},
-      DrawingOptionSpecs()};
-  spec.options.insert(
-      spec.options.begin(),
+      DrawingOptionSyntax()};
+  syntax.options.insert(
+      syntax.options.begin(),
       {"--game-folder", "DIR",
        "游戏目录；不指定时自动查找 (Wine/Proton 前缀和 Steam 库)"});
-  spec.options.push_back(
+  syntax.options.push_back(
       {"--variants", "LIST", "要写入的版本，如 IV,TLAD,TBoGT (默认全部)"});
-  spec.options.push_back(
+  syntax.options.push_back(
       {"--strict", "", "有缺字、替代字体或被裁切的字时报错，不写入任何文件"});
-  return spec;
+  return syntax;
 }
 
 // The units the best face is judged on: the folder's table, or, when it
@@ -68,13 +68,13 @@ int ToExitCode(GenerationOutcome outcome) {
 }  // namespace
 
 int RunGenerate(const CommandContext& context, Arguments args) {
-  const CommandSpec spec = GenerateSpec();
-  if (WantsHelp(args)) return PrintCommandHelp(context, spec);
+  const CommandSyntax syntax = GenerateSyntax();
+  if (WantsHelp(args)) return PrintCommandHelp(context, syntax);
   std::string error;
-  auto options = ParseOptions(args, spec, error);
+  auto options = ParseOptions(args, syntax, error);
   // "karstel generate /path/to/game": the folder is an option's value.
   if (options && !options->positional.empty()) {
-    return UsageError(context, spec,
+    return UsageError(context, syntax,
                       "多余的参数: " + options->positional[0] +
                           "\n游戏目录请写在 --game-folder 之后，例如: karstel "
                           "generate --game-folder \"" +
@@ -86,7 +86,7 @@ int RunGenerate(const CommandContext& context, Arguments args) {
       options ? options->Value("--variants").value_or("IV,TBoGT,TLAD") : "");
   if (!drawing || !episodes) {
     if (drawing && !episodes) error = "--variants 只能列出 IV、TLAD、TBoGT";
-    return UsageError(context, spec, error);
+    return UsageError(context, syntax, error);
   }
   if (!CheckFontsAvailable(context, drawing->fonts)) return kExitError;
   if (!CheckItalic(context, *drawing, options->Flag("--strict")))

@@ -9,22 +9,23 @@ namespace app {
 namespace {
 
 // Every command takes these besides its own.
-constexpr OptionSpec kQuiet = {"--quiet", "",
-                               "只显示结果、警告和错误，不显示进度"};
-constexpr OptionSpec kHelp = {"-h, --help", "", "显示本帮助"};
+constexpr OptionSyntax kQuiet = {"--quiet", "",
+                                 "只显示结果、警告和错误，不显示进度"};
+constexpr OptionSyntax kHelp = {"-h, --help", "", "显示本帮助"};
 
-const OptionSpec* FindOption(const CommandSpec& spec, std::string_view name) {
+const OptionSyntax* FindOption(const CommandSyntax& syntax,
+                               std::string_view name) {
   if (name == kQuiet.name) return &kQuiet;
-  for (const OptionSpec& option : spec.options)
+  for (const OptionSyntax& option : syntax.options)
     if (option.name == name) return &option;
   return nullptr;
 }
 
 void AddRows(std::string& text, const char* heading,
-             const std::vector<OptionSpec>& rows) {
+             const std::vector<OptionSyntax>& rows) {
   if (rows.empty()) return;
   text += heading;
-  for (const OptionSpec& row : rows) {
+  for (const OptionSyntax& row : rows) {
     std::string left = "  " + std::string(row.name);
     if (!row.value.empty()) left += " " + std::string(row.value);
     // Names and values are ASCII: their width is their length.
@@ -81,64 +82,65 @@ std::optional<render::LogFont> FontFor(const std::string& given, bool bold,
 
 }  // namespace
 
-std::string UsageText(const CommandSpec& spec) {
-  std::string text = "用法: karstel " + std::string(spec.name);
-  if (!spec.synopsis.empty()) text += " " + std::string(spec.synopsis);
+std::string UsageText(const CommandSyntax& syntax) {
+  std::string text = "用法: karstel " + std::string(syntax.name);
+  if (!syntax.synopsis.empty()) text += " " + std::string(syntax.synopsis);
   text += "\n";
-  if (!spec.summary.empty()) text += std::string(spec.summary) + "\n";
+  if (!syntax.summary.empty()) text += std::string(syntax.summary) + "\n";
   return text;
 }
 
-std::string HelpText(const CommandSpec& spec) {
-  std::string text = UsageText(spec);
-  AddRows(text, "\n参数:\n", spec.arguments);
-  std::vector<OptionSpec> options = spec.options;
+std::string HelpText(const CommandSyntax& syntax) {
+  std::string text = UsageText(syntax);
+  AddRows(text, "\n参数:\n", syntax.arguments);
+  std::vector<OptionSyntax> options = syntax.options;
   options.push_back(kQuiet);
   options.push_back(kHelp);
   AddRows(text, "\n选项:\n", options);
   return text;
 }
 
-int PrintCommandHelp(const CommandContext& context, const CommandSpec& spec) {
-  context.out << HelpText(spec);
+int PrintCommandHelp(const CommandContext& context,
+                     const CommandSyntax& syntax) {
+  context.out << HelpText(syntax);
   return kExitSuccess;
 }
 
-int UsageError(const CommandContext& context, const CommandSpec& spec,
+int UsageError(const CommandContext& context, const CommandSyntax& syntax,
                const std::string& error) {
   if (!error.empty()) context.err << "karstel: 错误: " << error << "\n";
-  context.err << UsageText(spec);
+  context.err << UsageText(syntax);
   return kExitUsage;
 }
 
 std::optional<CommandOptions> StartCommand(const CommandContext& context,
-                                           const CommandSpec& spec,
+                                           const CommandSyntax& syntax,
                                            Arguments args, int& exitCode) {
   if (WantsHelp(args)) {
-    exitCode = PrintCommandHelp(context, spec);
+    exitCode = PrintCommandHelp(context, syntax);
     return std::nullopt;
   }
   std::string error;
-  auto options = ParseOptions(args, spec, error);
-  if (options) error = PositionalError(spec, *options);
+  auto options = ParseOptions(args, syntax, error);
+  if (options) error = PositionalError(syntax, *options);
   if (!options || !error.empty()) {
-    exitCode = UsageError(context, spec, error);
+    exitCode = UsageError(context, syntax, error);
     return std::nullopt;
   }
   return options;
 }
 
-std::string PositionalError(const CommandSpec& spec,
+std::string PositionalError(const CommandSyntax& syntax,
                             const CommandOptions& options) {
   std::size_t given = options.positional.size();
-  if (given < spec.arguments.size())
-    return "缺少 " + std::string(spec.arguments[given].name);
-  if (given > spec.arguments.size())
-    return "多余的参数: " + options.positional[spec.arguments.size()];
+  if (given < syntax.arguments.size())
+    return "缺少 " + std::string(syntax.arguments[given].name);
+  if (given > syntax.arguments.size())
+    return "多余的参数: " + options.positional[syntax.arguments.size()];
   return {};
 }
 
-std::vector<OptionSpec> DrawingOptionSpecs() {
+std::vector<OptionSyntax> DrawingOptionSyntax() {
   return {
       {"--font", "FACE",
        "主字体 (汉字、全角数字和小写字母)；不指定时选覆盖字符最多的中文字体"},
@@ -174,7 +176,7 @@ std::optional<std::string> CommandOptions::Value(std::string_view name) const {
 }
 
 std::optional<CommandOptions> ParseOptions(Arguments args,
-                                           const CommandSpec& spec,
+                                           const CommandSyntax& syntax,
                                            std::string& error) {
   CommandOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -187,7 +189,7 @@ std::optional<CommandOptions> ParseOptions(Arguments args,
     std::optional<std::string> value;
     if (name.size() < arg.size())
       value = std::string(arg.substr(name.size() + 1));
-    const OptionSpec* option = FindOption(spec, name);
+    const OptionSyntax* option = FindOption(syntax, name);
     if (!option) {
       error = "未知选项: " + std::string(arg);
       return std::nullopt;

@@ -19,7 +19,7 @@ namespace app {
 
 /// One option of a command: its name ("--font"), the name of its value
 /// ("FACE"; empty for a flag) and one line saying what it does.
-struct OptionSpec {
+struct OptionSyntax {
   std::string_view name;
   std::string_view value;
   std::string_view help;
@@ -28,23 +28,24 @@ struct OptionSpec {
 /// What a command takes: its synopsis (after "karstel NAME"), a line or two
 /// on what it does, its positional arguments and its options. Every command
 /// also takes -h/--help and --quiet.
-struct CommandSpec {
+struct CommandSyntax {
   std::string_view name;
   std::string_view synopsis;
   std::string_view summary;
-  std::vector<OptionSpec> arguments;  ///< positional: name and help only
-  std::vector<OptionSpec> options;
+  std::vector<OptionSyntax> arguments;  ///< positional: name and help only
+  std::vector<OptionSyntax> options;
 };
 
 /// "用法: karstel NAME SYNOPSIS" and the summary.
-std::string UsageText(const CommandSpec& spec);
+std::string UsageText(const CommandSyntax& syntax);
 /// The usage, then every argument and option with its line of help.
-std::string HelpText(const CommandSpec& spec);
+std::string HelpText(const CommandSyntax& syntax);
 /// Prints HelpText as the command's result; returns kExitSuccess.
-int PrintCommandHelp(const CommandContext& context, const CommandSpec& spec);
+int PrintCommandHelp(const CommandContext& context,
+                     const CommandSyntax& syntax);
 /// Prints "karstel: 错误: error" (when given) and the usage on the error
 /// stream; returns kExitUsage.
-int UsageError(const CommandContext& context, const CommandSpec& spec,
+int UsageError(const CommandContext& context, const CommandSyntax& syntax,
                const std::string& error);
 
 struct CommandOptions {
@@ -56,31 +57,31 @@ struct CommandOptions {
   bool Flag(std::string_view name) const { return flags.contains(name); }
 };
 
-/// Splits `args` into the spec's value options, flags (--quiet among them)
+/// Splits `args` into the syntax's value options, flags (--quiet among them)
 /// and positional arguments. Returns nothing and sets `error` for an
 /// unknown option, a missing value or a repeated option.
 std::optional<CommandOptions> ParseOptions(Arguments args,
-                                           const CommandSpec& spec,
+                                           const CommandSyntax& syntax,
                                            std::string& error);
 
 /// The start of a command: with -h or --help, its help (`exitCode`
 /// kExitSuccess); with options it does not take or positional arguments
-/// other than the spec's, the error and its usage (`exitCode` kExitUsage).
+/// other than the syntax's, the error and its usage (`exitCode` kExitUsage).
 /// Otherwise the options, and `exitCode` is left alone.
 std::optional<CommandOptions> StartCommand(const CommandContext& context,
-                                           const CommandSpec& spec,
+                                           const CommandSyntax& syntax,
                                            Arguments args, int& exitCode);
 
-/// Empty when `options` has exactly the spec's positional arguments; else
+/// Empty when `options` has exactly the syntax's positional arguments; else
 /// which is missing ("缺少 FILE") or the first one too many.
-std::string PositionalError(const CommandSpec& spec,
+std::string PositionalError(const CommandSyntax& syntax,
                             const CommandOptions& options);
 
 /// "IV,tlad" -> {IV, TLAD}, letter case aside; nothing for an unknown name.
 std::optional<std::set<Episode>> ParseVariants(std::string_view list);
 
 /// The options of the commands that draw glyphs.
-std::vector<OptionSpec> DrawingOptionSpecs();
+std::vector<OptionSyntax> DrawingOptionSyntax();
 
 /// What the commands that draw glyphs need to know.
 struct DrawingOptions {

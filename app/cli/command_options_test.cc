@@ -5,16 +5,16 @@
 namespace app {
 namespace {
 
-CommandSpec TestSpec() {
-  CommandSpec spec{"test", "", "", {}, DrawingOptionSpecs()};
-  spec.options.push_back({"-o", "OUT", "output"});
-  spec.options.push_back({"--variants", "LIST", "variants"});
-  return spec;
+CommandSyntax TestSyntax() {
+  CommandSyntax syntax{"test", "", "", {}, DrawingOptionSyntax()};
+  syntax.options.push_back({"-o", "OUT", "output"});
+  syntax.options.push_back({"--variants", "LIST", "variants"});
+  return syntax;
 }
 
 std::optional<CommandOptions> Parse(std::vector<std::string> args,
                                     std::string& error) {
-  return ParseOptions(args, TestSpec(), error);
+  return ParseOptions(args, TestSyntax(), error);
 }
 
 std::optional<DrawingOptions> Drawing(std::vector<std::string> args,
@@ -46,8 +46,8 @@ TEST(ParseOptionsTest, RefusesUnknownMissingAndRepeatedOptions) {
 }
 
 TEST(ParseOptionsTest, HelpListsEveryOptionWithItsLine) {
-  std::string help = HelpText(TestSpec());
-  for (const OptionSpec& option : TestSpec().options) {
+  std::string help = HelpText(TestSyntax());
+  for (const OptionSyntax& option : TestSyntax().options) {
     std::size_t at = help.find("  " + std::string(option.name));
     ASSERT_NE(at, std::string::npos) << option.name;
     std::string line = help.substr(at, help.find('\n', at) - at);

@@ -14,7 +14,7 @@
 namespace app {
 namespace {
 
-const CommandSpec kSpec{
+const CommandSyntax kSyntax{
     "restore",
     "[--game-folder DIR] [--variants IV,TLAD,TBoGT]",
     "用第一次生成前留下的备份 (fonts.wtd.karstel-backup) 还原所选版本的\n"
@@ -24,7 +24,7 @@ const CommandSpec kSpec{
      {"--variants", "LIST", "要还原的版本，如 IV,TLAD (默认全部)"}}};
 
 int Usage(const CommandContext& context, const std::string& error) {
-  return UsageError(context, kSpec, error);
+  return UsageError(context, kSyntax, error);
 }
 
 // The folder named on the command line, or below it in "GTAIV" where the
@@ -39,9 +39,9 @@ common::Path FolderGiven(common::FileSystem& fs, const std::string& text) {
 }  // namespace
 
 int RunRestore(const CommandContext& context, Arguments args) {
-  if (WantsHelp(args)) return PrintCommandHelp(context, kSpec);
+  if (WantsHelp(args)) return PrintCommandHelp(context, kSyntax);
   std::string error;
-  auto options = ParseOptions(args, kSpec, error);
+  auto options = ParseOptions(args, kSyntax, error);
   if (!options) return Usage(context, error);
   if (!options->positional.empty())
     return Usage(context, "多余的参数: " + options->positional[0]);

@@ -24,15 +24,15 @@ void WriteSampleFile(const CommandContext& context, const common::Path& path,
 }  // namespace
 
 int RunSample(const CommandContext& context, Arguments args) {
-  const CommandSpec spec{"sample",
-                         "DIR",
-                         "写入一个示例游戏目录：三个版本的合成 fonts.wtd "
-                         "和一份字符表 (一级汉字、\n"
-                         "标点和引号)，供试用和测试。",
-                         {{"DIR", "", "写入的文件夹"}},
-                         {}};
+  const CommandSyntax syntax{"sample",
+                             "DIR",
+                             "写入一个示例游戏目录：三个版本的合成 fonts.wtd "
+                             "和一份字符表 (一级汉字、\n"
+                             "标点和引号)，供试用和测试。",
+                             {{"DIR", "", "写入的文件夹"}},
+                             {}};
   int exitCode = kExitUsage;
-  auto options = StartCommand(context, spec, args, exitCode);
+  auto options = StartCommand(context, syntax, args, exitCode);
   if (!options) return exitCode;
   args = options->positional;
   try {
