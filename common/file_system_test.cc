@@ -10,17 +10,14 @@
 #include "common/memory_file_system.h"
 #include "common/platform.h"
 #include "common/result.h"
+#include "testing/bytes_of.h"
 #include "testing/code_of.h"
 #include "testing/temp_dir.h"
 
 namespace common {
 namespace {
 
-std::vector<std::byte> Bytes(std::string_view text) {
-  std::vector<std::byte> out(text.size());
-  std::memcpy(out.data(), text.data(), text.size());
-  return out;
-}
+using testutil::BytesOf;
 
 using testutil::CodeOf;
 
@@ -87,7 +84,7 @@ TEST(RealFileSystemTest, ReadsWritesAndReportsSize) {
   Path path = dir.path() / "data.bin";
   {
     auto out = fs.CreateForWrite(path);
-    WriteExactly(*out, Bytes("hello world"));
+    WriteExactly(*out, BytesOf("hello world"));
     out->Flush();
     out->Close();
   }
@@ -95,7 +92,7 @@ TEST(RealFileSystemTest, ReadsWritesAndReportsSize) {
   EXPECT_EQ(in->Size(), 11u);
   std::vector<std::byte> buffer(5);
   ReadExactly(*in, buffer);
-  EXPECT_EQ(buffer, Bytes("hello"));
+  EXPECT_EQ(buffer, BytesOf("hello"));
   std::vector<std::byte> rest(10);
   EXPECT_EQ(in->Read(rest), 6u);
   EXPECT_EQ(in->Read(rest), 0u);
@@ -112,7 +109,7 @@ TEST(AtomicWriteTest, ReplacesTheDestinationInPlaceOnDisk) {
     std::vector<std::byte> old(3);
     ReadExactly(*in, old);
     WriteExactly(out, old);
-    WriteExactly(out, Bytes(" new"));
+    WriteExactly(out, BytesOf(" new"));
   });
   std::ifstream in(path);
   std::string content((std::istreambuf_iterator<char>(in)), {});
@@ -124,30 +121,30 @@ TEST(AtomicWriteTest, ReplacesTheDestinationInPlaceOnDisk) {
 
 TEST(AtomicWriteTest, FailedWriteLeavesDestinationAndNoTemporary) {
   MemoryFileSystem fs;
-  fs.Put("game/fonts.wtd", Bytes("precious"));
+  fs.Put("game/fonts.wtd", BytesOf("precious"));
   fs.writeLimit = 4;
   HRESULT hr = CodeOf([&] {
     WriteFileAtomically(fs, "game/fonts.wtd", [&](OutputFile& out) {
-      WriteExactly(out, Bytes("new!"));
-      WriteExactly(out, Bytes("more"));
+      WriteExactly(out, BytesOf("new!"));
+      WriteExactly(out, BytesOf("more"));
     });
   });
   EXPECT_EQ(hr, kHandleDiskFull);
-  EXPECT_EQ(fs.Get("game/fonts.wtd"), Bytes("precious"));
+  EXPECT_EQ(fs.Get("game/fonts.wtd"), BytesOf("precious"));
   EXPECT_EQ(fs.files.size(), 1u);
 }
 
 TEST(AtomicWriteTest, FailedReplaceLeavesDestinationAndNoTemporary) {
   MemoryFileSystem fs;
-  fs.Put("fonts.wtd", Bytes("precious"));
+  fs.Put("fonts.wtd", BytesOf("precious"));
   fs.replaceFailure = MakeHresult(0x80070020u);  // sharing violation
   HRESULT hr = CodeOf([&] {
     WriteFileAtomically(fs, "fonts.wtd", [&](OutputFile& out) {
-      WriteExactly(out, Bytes("new"));
+      WriteExactly(out, BytesOf("new"));
     });
   });
   EXPECT_EQ(hr, MakeHresult(0x80070020u));
-  EXPECT_EQ(fs.Get("fonts.wtd"), Bytes("precious"));
+  EXPECT_EQ(fs.Get("fonts.wtd"), BytesOf("precious"));
   EXPECT_EQ(fs.files.size(), 1u);
   // Written, flushed, then moved: the order that makes the rename safe.
   ASSERT_GE(fs.log.size(), 3u);
@@ -203,7 +200,7 @@ TEST(AtomicWriteTest, RemovesAbandonedTemporariesOnly) {
   auto writing = fs.CreateForWrite(live);
 
   WriteFileAtomically(fs, destination, [&](OutputFile& out) {
-    WriteExactly(out, Bytes("new"));
+    WriteExactly(out, BytesOf("new"));
   });
   EXPECT_FALSE(std::filesystem::exists(legacy));
   EXPECT_TRUE(std::filesystem::exists(live));
