@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "app/generation.h"
@@ -22,11 +23,12 @@ struct AtlasEngine {
       bool curlyQuotes, std::u16string_view text)>
       measure;
   /// Draws the table into the zero-filled atlas surface, each glyph kept
-  /// inside its cell unless the mode is FitMode::None.
+  /// inside its cell unless the mode is FitMode::None; `sources` says per
+  /// cell where its glyph comes from (units no face has are not drawn).
   std::function<render::FitReport(
       render::DrawingSurface& surface, const render::GlyphFonts& fonts,
       render::RenderEngine engine, bool curlyQuotes, std::u16string_view text,
-      render::FitMode fit)>
+      render::FitMode fit, std::span<const render::GlyphSource> sources)>
       draw;
 };
 
@@ -40,8 +42,9 @@ struct CheckedAtlas {
 };
 
 /// Measures the coverage, draws the atlas and checks the drawing, reporting
-/// each as a stage. Throws when the engine did not draw (the glyphs of the
-/// chosen fonts left the cells empty).
+/// each as a stage. Throws before drawing when no installed face has the
+/// table's ideographs, and after it when the engine did not draw (the
+/// glyphs of the chosen fonts left the cells empty).
 CheckedAtlas DrawCheckedAtlas(const AtlasEngine& engine,
                               const StageObserver& observer,
                               const render::GlyphFonts& fonts,

@@ -173,14 +173,40 @@ std::string ClosingMessage(const render::GlyphFindings& findings) {
     text += Note(kMissingNote, findings.missing.size());
   if (!findings.cut.empty()) text += Note(kCutNote, findings.cut.size());
   if (!findings.bled.empty()) text += Note(kBledNote, findings.bled.size());
-  for (const render::FontAdjustment& adjustment : findings.adjustments) {
+  if (!findings.alone.empty()) text += Note(kAloneNote, findings.alone.size());
+  for (const FontAdjustmentText& adjustment : DescribeAdjustments(findings)) {
     char line[512];
-    std::snprintf(line, sizeof line, kFitNote,
-                  common::Utf16ToUtf8(adjustment.face).c_str(),
-                  FitDescription(adjustment.placement).c_str());
+    std::string faces = adjustment.faces[0];
+    if (adjustment.faces.size() > 1) faces += "”和“" + adjustment.faces[1];
+    std::snprintf(line, sizeof line, kFitNote, faces.c_str(),
+                  adjustment.what.c_str());
     text += line;
   }
   return text;
+}
+
+std::vector<FontAdjustmentText> DescribeAdjustments(
+    const render::GlyphFindings& findings) {
+  std::vector<FontAdjustmentText> lines;
+  const auto& adjustments = findings.adjustments;
+  if (adjustments.size() == 2 &&
+      adjustments[0].placement.size == adjustments[1].placement.size &&
+      adjustments[0].placement.dx == adjustments[1].placement.dx &&
+      adjustments[0].placement.dy == adjustments[1].placement.dy) {
+    std::vector<std::string> faces{common::Utf16ToUtf8(adjustments[0].face)};
+    if (adjustments[1].face != adjustments[0].face)
+      faces.push_back(common::Utf16ToUtf8(adjustments[1].face));
+    lines.push_back(
+        {"主字体和符号字体", faces, FitDescription(adjustments[0].placement)});
+    return lines;
+  }
+  for (const render::FontAdjustment& adjustment : adjustments) {
+    lines.push_back(
+        {adjustment.font == render::GlyphFont::Main ? "主字体" : "符号字体",
+         {common::Utf16ToUtf8(adjustment.face)},
+         FitDescription(adjustment.placement)});
+  }
+  return lines;
 }
 
 GenerationOutcome GenerateFontTexture(const GenerationServices& services,
@@ -220,7 +246,8 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
     messages.ShowMessage(MessageIcon::Error, kStrictStopped);
     return GenerationOutcome::Failed;
   }
-  // A font moved to keep its glyphs whole is news, not a warning.
+  // A font moved to keep its glyphs whole is news, not a warning; a glyph
+  // that had to be fitted by itself, or anything the game will lack, is.
   render::GlyphFindings problems = *findings;
   problems.adjustments.clear();
   messages.ShowMessage(ClosingMessage(problems) == kGenerated

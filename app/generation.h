@@ -130,8 +130,10 @@ inline constexpr char kCutNote[] =
     "\n\n有 %zu 个字符超出格子，在游戏中会被裁切。";
 inline constexpr char kBledNote[] =
     "\n\n有 %zu 个字符的格子混入了相邻字形的笔画。";
-/// A font moved or shrunk to keep its glyphs whole: its face and what was
-/// done, as FitDescription words it.
+inline constexpr char kAloneNote[] =
+    "\n\n有 %zu 个字符超出格子，已单独移入（必要时缩小）自己的格子。";
+/// A font moved or shrunk to keep its glyphs whole: its face (or both
+/// faces, moved together) and what was done, as FitDescription words it.
 inline constexpr char kFitNote[] = "\n\n字体“%s”的字形超出格子，已%s。";
 /// The end of a strict run with findings (the command line's --strict).
 inline constexpr char kStrictStopped[] =
@@ -145,5 +147,15 @@ std::string ClosingMessage(const render::GlyphFindings& findings);
 /// What was done to a font to keep its glyphs in their cells, in Chinese:
 /// "缩小为 52 像素、整体下移 3 像素".
 std::string FitDescription(const render::FontPlacement& placement);
+
+/// The fonts placed away from the engine's placement, one entry for both
+/// when they moved together (the usual case: one offset for every face).
+struct FontAdjustmentText {
+  std::string role;  ///< "主字体", "符号字体", or "主字体和符号字体"
+  std::vector<std::string> faces;  ///< one, or two different faces
+  std::string what;                ///< FitDescription of the placement
+};
+std::vector<FontAdjustmentText> DescribeAdjustments(
+    const render::GlyphFindings& findings);
 
 }  // namespace app

@@ -328,7 +328,8 @@ AtlasEngine StandInEngine(const std::function<bool(std::uint32_t)>& inks,
   engine.draw = [inks, report](render::DrawingSurface& surface,
                                const render::GlyphFonts&, render::RenderEngine,
                                bool curlyQuotes, std::u16string_view text,
-                               render::FitMode) {
+                               render::FitMode,
+                               std::span<const render::GlyphSource>) {
     std::uint32_t index = 0;
     render::WalkGlyphCells(
         text, render::kAtlasGrid, curlyQuotes, [&](const render::GlyphCell& c) {

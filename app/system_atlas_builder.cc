@@ -5,6 +5,7 @@
 #include "app/episode.h"
 #include "app/progress.h"
 #include "common/result.h"
+#include "render/drawing_check.h"
 #include "render/glyph_atlas.h"
 #include "texture/compress.h"
 
@@ -21,11 +22,13 @@ AtlasEngine SystemAtlasEngine() {
   engine.draw = [](render::DrawingSurface& surface,
                    const render::GlyphFonts& fonts,
                    render::RenderEngine renderEngine, bool curlyQuotes,
-                   std::u16string_view text, render::FitMode fit) {
+                   std::u16string_view text, render::FitMode fit,
+                   std::span<const render::GlyphSource> sources) {
     std::vector<render::GlyphCell> cells =
         render::CollectGlyphCells(text, render::kAtlasGrid, curlyQuotes);
     render::FitOptions options;
     options.mode = fit;
+    options.sources = sources;
     options.engineClips = renderEngine == render::RenderEngine::GdiPlus;
     options.blankCanvas = true;
     return render::DrawFittedGlyphs(
@@ -44,18 +47,21 @@ CheckedAtlas DrawCheckedAtlas(const AtlasEngine& engine,
   render::GlyphCoverage coverage = TimeStage(observer, "检查字体覆盖", [&] {
     return engine.measure(fonts, renderEngine, curlyQuotes, text);
   });
+  render::CheckChineseCovered(coverage);
+  std::vector<render::GlyphSource> sources = render::SourcesOf(coverage);
   std::string drawing =
       "绘制 " + std::to_string(coverage.cells.size()) + " 个字形";
   render::FitReport fitted;
   render::DrawingSurface surface = TimeStage(observer, drawing, [&] {
     render::DrawingSurface canvas(render::GlyphAtlas::kWidth,
                                   render::GlyphAtlas::kHeight);
-    fitted = engine.draw(canvas, fonts, renderEngine, curlyQuotes, text, fit);
+    fitted = engine.draw(canvas, fonts, renderEngine, curlyQuotes, text, fit,
+                         sources);
     return canvas;
   });
   render::GlyphFindings findings =
       render::CheckDrawing(surface.pixels(), surface.width(), surface.height(),
-                           coverage, renderEngine);
+                           std::move(coverage), renderEngine, fitted);
   findings.Add(fitted, fonts);
   return {std::move(surface), std::move(findings)};
 }
@@ -107,13 +113,9 @@ std::optional<render::GlyphPlacement> AtlasPlacement(
     LOG_CAUGHT_EXCEPTION();  // the preview then fits its own text
     return std::nullopt;
   }
-  std::vector<render::GlyphCell> cells =
-      render::CollectGlyphCells(table, render::kAtlasGrid,
-                                settings.quoteStyle == QuoteStyle::CurlyQuotes);
-  return render::PlanGlyphPlacement(
-      render::SystemGlyphRenderers(settings.renderEngine,
-                                   {settings.mainFont, settings.symbolFont}),
-      cells);
+  return render::PlanTablePlacement(
+      {settings.mainFont, settings.symbolFont}, settings.renderEngine,
+      settings.quoteStyle == QuoteStyle::CurlyQuotes, table);
 }
 
 AtlasBuilder SystemAtlasBuilder() {

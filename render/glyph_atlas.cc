@@ -1,5 +1,7 @@
 #include "render/glyph_atlas.h"
 
+#include "render/drawing_check.h"
+#include "render/glyph_coverage.h"
 #include "render/text_engine.h"
 
 namespace render {
@@ -33,6 +35,15 @@ GlyphAtlas DrawGlyphAtlas(const GlyphFonts& fonts, RenderEngine engine,
   atlas.pixels =
       DrawAtlasSurface(fonts, engine, curlyQuotes, text).TakePixels();
   return atlas;
+}
+
+GlyphPlacement PlanTablePlacement(const GlyphFonts& fonts, RenderEngine engine,
+                                  bool curlyQuotes, std::u16string_view text) {
+  GlyphCoverage coverage =
+      MeasureGlyphCoverage(fonts, engine, kAtlasGrid, curlyQuotes, text);
+  return PlanGlyphPlacement(SystemGlyphRenderers(engine, fonts),
+                            CollectGlyphCells(text, kAtlasGrid, curlyQuotes),
+                            SourcesOf(coverage));
 }
 
 }  // namespace render

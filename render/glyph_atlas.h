@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "render/font.h"
+#include "render/glyph_fit.h"
 #include "texture/image.h"
 
 namespace render {
@@ -28,5 +29,11 @@ struct GlyphAtlas {
 /// stopping at the grid's end) with the chosen engine. Throws on failure.
 GlyphAtlas DrawGlyphAtlas(const GlyphFonts& fonts, RenderEngine engine,
                           bool curlyQuotes, std::u16string_view text);
+
+/// Where the atlas of `text` places each font's glyphs with these choices
+/// (PlanGlyphPlacement over its cells, with the faces that draw them), for
+/// a preview to look like it. Throws the engine's failure.
+GlyphPlacement PlanTablePlacement(const GlyphFonts& fonts, RenderEngine engine,
+                                  bool curlyQuotes, std::u16string_view text);
 
 }  // namespace render

@@ -37,7 +37,9 @@ class FakeRenderer final : public GlyphRenderer {
             bool clip, std::span<PixelBox> touched) override {
     for (std::size_t i = 0; i < cells.size(); ++i) {
       const GlyphCell& cell = cells[i];
-      FakeGlyph g = glyphs_.at(cell.unit);
+      auto known = glyphs_.find(cell.unit);
+      if (known == glyphs_.end()) continue;  // no glyph: nothing drawn
+      FakeGlyph g = known->second;
       float s = cell.font == GlyphFont::Main ? scale_.main : scale_.symbol;
       auto x = [&](int v) {
         return int(cell.box.left + 32 + static_cast<float>(v - 32) * s);
@@ -107,13 +109,46 @@ class GlyphFitTest : public ::testing::TestWithParam<bool> {
     return MeasureInk(image, blank, grid.columns * 64, box, box);
   }
 
-  // Ideograph-like 'A' and 'B' keep to the box; 'T' sticks out 8 pixels
-  // above it and 'L' sits 4 pixels lower than 'T'; 'W' is 80 pixels tall
-  // (main font: U+4E00 to U+9FFF, so these are U+4E0x).
+  std::vector<std::byte> DrawFrom(const std::u16string& text, GlyphGrid grid,
+                                  const std::vector<GlyphSource>& sources,
+                                  FitReport* report = nullptr) {
+    DrawingSurface surface(grid.columns * 64, grid.rows * 66);
+    FitOptions options;
+    options.blankCanvas = true;
+    options.sources = sources;
+    FitReport made = DrawFittedGlyphs(
+        surface, Fake(), CollectGlyphCells(text, grid, false), options);
+    if (report) *report = made;
+    return {surface.pixels().begin(), surface.pixels().end()};
+  }
+
+  static std::vector<std::byte> CellPixels(const std::vector<std::byte>& image,
+                                           GlyphGrid grid, std::uint32_t cell) {
+    std::vector<std::byte> pixels;
+    std::size_t pitch = std::size_t(grid.columns) * 64 * 4;
+    std::size_t left = (cell % grid.columns) * 64 * 4;
+    for (std::size_t y = 0; y < 66; ++y) {
+      auto row =
+          image.begin() +
+          std::ptrdiff_t(((cell / grid.columns) * 66 + y) * pitch + left);
+      pixels.insert(pixels.end(), row, row + 64 * 4);
+    }
+    return pixels;
+  }
+
+  // Ideograph-like 'A' and 'B' keep to the box, and so does the comma-like
+  // 'C'; U+4E00 sticks out 8 pixels above it and U+4E01 sits 4 pixels lower;
+  // U+4E02 is 80 pixels tall (main font: U+4E00 to U+9FFF). 'D' is a dash
+  // wider than a cell, 'M' a mark drawn left of its pen, 'F' a fallback
+  // glyph that sits low; U+FFFE is what the engine draws for a unit no face
+  // has, and 'X' (a fallback unit) comes out as that box.
   std::map<char16_t, FakeGlyph> glyphs_ = {
       {u'A', {8, 6, 56, 60}},        {u'B', {10, 10, 54, 64}},
-      {u'\u4E00', {8, -8, 56, 40}},  {u'\u4E01', {12, -4, 52, 44}},
-      {u'\u4E02', {8, -14, 56, 66}}, {u' ', {0, 0, 0, 0}}};
+      {u'C', {8, 4, 56, 52}},        {u'\u4E00', {8, -8, 56, 40}},
+      {u'\u4E01', {12, -4, 52, 44}}, {u'\u4E02', {8, -14, 56, 66}},
+      {u'D', {-20, 30, 84, 36}},     {u'M', {-12, 20, 4, 30}},
+      {u'F', {8, 20, 56, 70}},       {u'X', {16, 10, 48, 56}},
+      {u'\uFFFE', {16, 10, 48, 56}}, {u' ', {0, 0, 0, 0}}};
 };
 
 TEST_P(GlyphFitTest, FittingGlyphsAreDrawnAsTheEngineDrawsThem) {
@@ -124,50 +159,116 @@ TEST_P(GlyphFitTest, FittingGlyphsAreDrawnAsTheEngineDrawsThem) {
   EXPECT_TRUE(report.placement.main.IsEngines());
   EXPECT_TRUE(report.placement.symbol.IsEngines());
   EXPECT_TRUE(report.cut.empty());
+  EXPECT_TRUE(report.alone.empty());
 }
 
-TEST_P(GlyphFitTest, TallFontMovesDownAsAWholeAndStaysInItsCells) {
+TEST_P(GlyphFitTest, EveryFaceMovesDownByOneOffsetAndStaysInItsCells) {
   // Row 1 holds the tall glyphs; without fitting their tops land in row 0.
   GlyphGrid grid{3, 2};
-  std::u16string text = u"AB \u4E00\u4E01";
+  std::u16string text = u"CC \u4E00\u4E01";
   FitReport none;
   std::vector<std::byte> engines = Draw(text, grid, FitMode::None, &none);
   EXPECT_EQ(engines, Direct(text, grid));
   EXPECT_EQ(none.cut, u"\u4E00\u4E01");
-  EXPECT_EQ(none.bled, u"AB");
+  EXPECT_EQ(none.bled, u"CC");
 
   FitReport fitted;
   std::vector<std::byte> image = Draw(text, grid, FitMode::Fit, &fitted);
+  // The comma-like glyphs move with the ideographs: one line, one baseline.
   EXPECT_EQ(fitted.placement.main.dy, 8);
+  EXPECT_EQ(fitted.placement.symbol.dy, 8);
   EXPECT_EQ(fitted.placement.main.size, 58);
-  EXPECT_TRUE(fitted.placement.symbol.IsEngines());  // A and B fit as drawn
+  EXPECT_EQ(fitted.placement.symbol.size, 58);
   EXPECT_TRUE(fitted.cut.empty());
   EXPECT_TRUE(fitted.bled.empty());
-  // Both moved by the same 8 pixels: the second still 4 lower, and whole.
+  EXPECT_TRUE(fitted.alone.empty());
   Ink first = CellInk(image, grid, 3), second = CellInk(image, grid, 4);
+  Ink comma = CellInk(image, grid, 0);
   EXPECT_EQ(first.bounds.top, 66);
   EXPECT_EQ(second.bounds.top - first.bounds.top, 4);
+  EXPECT_EQ((comma.bounds.bottom) - (first.bounds.bottom - 66), 52 - 40);
   EXPECT_EQ(first.pixels, 48u * 48u);
-  EXPECT_EQ(CellInk(image, grid, 0).pixels, 48u * 54u);  // A alone
 }
 
-TEST_P(GlyphFitTest, InkTallerThanTheCellShrinksTheFontJustEnough) {
+TEST_P(GlyphFitTest, FontsThatCannotFitTogetherShrinkOneAboutItsBaseline) {
+  // U+4E00's top and B's bottom are 72 pixels apart: the ideographs shrink
+  // about their foot (shrinking B's font, whose foot is its bottom, would
+  // not help), and the symbol font keeps its size and place.
   GlyphGrid grid{2, 1};
   FitReport report;
-  std::vector<std::byte> image =
-      Draw(u"\u4E02\u4E00", grid, FitMode::Fit, &report);
-  // 80 pixels from the top of one glyph to the bottom of the other: the
-  // font shrinks to 58 x 66 / 80 = 47 pixels, and moves down into place.
-  EXPECT_EQ(report.placement.main.size, 47);
+  std::vector<std::byte> image = Draw(u"\u4E00B", grid, FitMode::Fit, &report);
+  EXPECT_LT(report.placement.main.size, 58);
+  EXPECT_GE(report.placement.main.size, 50);
+  EXPECT_EQ(report.placement.symbol.size, 58);
   EXPECT_TRUE(report.cut.empty());
-  for (std::uint32_t cell = 0; cell < 2; ++cell) {
-    Ink ink = CellInk(image, grid, cell);
-    EXPECT_GE(ink.bounds.top, 0);
-    EXPECT_LE(ink.bounds.bottom, 66);
-  }
+  Ink ideograph = CellInk(image, grid, 0), letter = CellInk(image, grid, 1);
+  EXPECT_GE(ideograph.bounds.top, 0);
+  EXPECT_EQ(letter.bounds.bottom - ideograph.bounds.bottom, 64 - 40);
 }
 
-TEST_P(GlyphFitTest, GivenPlacementIsKeptAndClipsWhatStillLeaves) {
+TEST_P(GlyphFitTest, RareGlyphIsFittedAloneAndLeavesEveryOtherCellAsBefore) {
+  // U+4E02 is taller than a cell, D wider, M lies left of its cell: each is
+  // fitted by itself, and the other cells are what they are without them.
+  GlyphGrid grid{4, 2};
+  FitReport with, without;
+  std::vector<std::byte> rare =
+      Draw(u"\u4E02\u4E00DMCC", grid, FitMode::Fit, &with);
+  std::vector<std::byte> plain =
+      Draw(u" \u4E00  CC", grid, FitMode::Fit, &without);
+  for (std::uint32_t cell : {1u, 4u, 5u})
+    EXPECT_EQ(CellPixels(rare, grid, cell), CellPixels(plain, grid, cell))
+        << "cell " << cell;
+  EXPECT_EQ(with.placement.main.size, 58);
+  EXPECT_EQ(with.placement.main.dy, without.placement.main.dy);
+  ASSERT_EQ(with.alone.size(), 3u);
+  EXPECT_EQ(with.alone[0].unit, u'\u4E02');
+  EXPECT_EQ(with.alone[0].size, 47);  // 58 x 66 / 80
+  EXPECT_EQ(with.alone[1].unit, u'D');
+  EXPECT_EQ(with.alone[1].size, 35);  // 58 x 64 / 104
+  EXPECT_EQ(with.alone[2].unit, u'M');
+  EXPECT_EQ(with.alone[2].size, 58);
+  EXPECT_EQ(with.alone[2].dx, 12);
+  EXPECT_TRUE(with.cut.empty());
+  for (std::uint32_t cell = 0; cell < 4; ++cell)
+    EXPECT_GT(CellInk(rare, grid, cell).pixels, 0u) << "cell " << cell;
+}
+
+TEST_P(GlyphFitTest, FallbackGlyphsNeverMoveOrShrinkTheFonts) {
+  // F, from a fallback face, sits too low to fit with the ideographs; the
+  // chosen faces decide, and F is moved up by itself.
+  GlyphGrid grid{3, 1};
+  std::vector<GlyphSource> sources = {GlyphSource::Chosen, GlyphSource::Chosen,
+                                      GlyphSource::Fallback};
+  FitReport report;
+  std::vector<std::byte> image = DrawFrom(u"\u4E00CF", grid, sources, &report);
+  EXPECT_EQ(report.placement.main.dy, 8);
+  EXPECT_EQ(report.placement.symbol.dy, 8);
+  EXPECT_EQ(report.placement.symbol.size, 58);
+  ASSERT_EQ(report.alone.size(), 1u);
+  EXPECT_EQ(report.alone[0].unit, u'F');
+  EXPECT_EQ(report.alone[0].dy, -12);
+  EXPECT_EQ(CellInk(image, grid, 2).bounds.bottom, 66);
+}
+
+TEST_P(GlyphFitTest, NotdefBoxesAndMissingUnitsLeaveTheirCellsBlank) {
+  // X should come from a fallback face but is drawn as the .notdef box; A is
+  // missing from every face (the engine would draw it anyway). The chosen
+  // face's own glyph that looks like the box stays.
+  GlyphGrid grid{4, 1};
+  std::vector<GlyphSource> sources = {GlyphSource::Fallback,
+                                      GlyphSource::Missing, GlyphSource::Chosen,
+                                      GlyphSource::Fallback};
+  FitReport report;
+  std::vector<std::byte> image = DrawFrom(u"XAXB", grid, sources, &report);
+  EXPECT_EQ(report.notdef, u"X");
+  EXPECT_EQ(CellInk(image, grid, 0).pixels, 0u);
+  EXPECT_EQ(CellInk(image, grid, 1).pixels, 0u);
+  EXPECT_EQ(CellInk(image, grid, 2).pixels, 32u * 46u);
+  EXPECT_GT(CellInk(image, grid, 3).pixels, 0u);
+}
+
+TEST_P(GlyphFitTest,
+       GivenPlacementIsKeptAndAGlyphThatStillLeavesIsFittedAlone) {
   GlyphPlacement atlas;
   atlas.main.dy = 4;  // as planned over a whole table
   DrawingSurface surface(64, 66);
@@ -176,12 +277,14 @@ TEST_P(GlyphFitTest, GivenPlacementIsKeptAndClipsWhatStillLeaves) {
   FitReport report = DrawFittedGlyphs(
       surface, Fake(), CollectGlyphCells(u"\u4E00", {1, 1}, false), options);
   EXPECT_EQ(report.placement.main.dy, 4);
-  EXPECT_EQ(report.cut, u"\u4E00");  // 8 pixels above, moved by 4
+  EXPECT_TRUE(report.cut.empty());
+  ASSERT_EQ(report.alone.size(), 1u);  // 8 pixels above, moved by 4 and 4
+  EXPECT_EQ(report.alone[0].dy, 4);
   std::vector<std::byte> blank(surface.pixels().size());
   Ink ink =
       MeasureInk(surface.pixels(), blank, 64, {0, 0, 64, 66}, {0, 0, 64, 66});
   EXPECT_EQ(ink.bounds.top, 0);
-  EXPECT_EQ(ink.bounds.bottom, 44);
+  EXPECT_EQ(ink.bounds.bottom, 48);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, GlyphFitTest, ::testing::Bool(),

@@ -91,18 +91,19 @@ PreviewImage DrawPreview(const GlyphFonts& fonts, RenderEngine engine,
                          layout.grid);
   std::vector<GlyphCell> cells =
       CollectGlyphCells(text, layout.grid, curlyQuotes);
+  GlyphCoverage coverage =
+      MeasureGlyphCoverage(fonts, engine, layout.grid, curlyQuotes, text);
+  std::vector<GlyphSource> sources = SourcesOf(coverage);
   FitOptions options;
   options.mode = fit;
   options.engineClips = engine == RenderEngine::GdiPlus;
   options.placement = placement;
+  options.sources = sources;
   FitReport drawn = DrawFittedGlyphs(
       surface, SystemGlyphRenderers(engine, fonts), cells, options);
   // An engine that draws nothing here (GDI+ under Wine, for ideographs) is
   // a failure the player must hear of, not a preview of empty cells.
-  CheckDrawing(
-      drawn,
-      MeasureGlyphCoverage(fonts, engine, layout.grid, curlyQuotes, text),
-      engine);
+  CheckDrawing(drawn, std::move(coverage), engine);
   if (layout.scaled) {
     surface = ScaleSurface(surface, layout.shownWidth, layout.shownHeight);
   }

@@ -22,6 +22,7 @@
 #include "common/scope_exit.h"
 #include "common/text.h"
 #include "render/area_scale.h"
+#include "render/drawing_check.h"
 #include "render/font_catalog.h"
 #include "render/font_ranking.h"
 #include "render/glyph_coverage.h"
@@ -588,6 +589,12 @@ std::vector<std::u16string> PreferredChineseFamilies() {
   std::u16string family = FamilyOf(match.get());
   if (family.empty()) return {};
   return {family};
+}
+
+const char* ChineseFontAdvice() {
+  return "请先安装中文字体，例如 Debian、Ubuntu 和 SteamOS 的 fonts-noto-cjk "
+         "或 "
+         "fonts-wqy-microhei 软件包，再重新运行。";
 }
 
 std::size_t CountCoveredUnits(std::u16string_view family,

@@ -16,6 +16,7 @@
 
 #include "common/result.h"
 #include "common/text.h"
+#include "render/drawing_check.h"
 #include "render/font_catalog.h"
 #include "render/font_ranking.h"
 #include "render/glyph_coverage.h"
@@ -649,6 +650,13 @@ std::vector<std::u16string> PreferredChineseFamilies() {
   // Windows lists them by their Chinese names.
   return {u"Microsoft YaHei", u"微软雅黑", u"DengXian", u"等线",
           u"SimHei",          u"黑体"};
+}
+
+const char* ChineseFontAdvice() {
+  // Windows ships Microsoft YaHei; a Wine or Proton prefix has no Chinese
+  // face until one is installed into it or linked from the host.
+  return "请选择中文字体，例如 Windows 自带的“微软雅黑”(Microsoft YaHei)；"
+         "在 Wine 或 Proton 中，请先在其中安装中文字体。";
 }
 
 std::size_t CountCoveredUnits(std::u16string_view family,

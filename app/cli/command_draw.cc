@@ -188,10 +188,8 @@ int RunPreview(const CommandContext& context, Arguments args) {
                                                CharacterTablePath())
                                   : common::PathFromUtf8(*tablePath);
       auto file = context.fs.OpenForRead(table);
-      placement = render::PlanGlyphPlacement(
-          render::SystemGlyphRenderers(drawing->engine, drawing->fonts),
-          render::CollectGlyphCells(ReadCharacterTable(*file),
-                                    render::kAtlasGrid, curly));
+      placement = render::PlanTablePlacement(drawing->fonts, drawing->engine,
+                                             curly, ReadCharacterTable(*file));
     }
     render::PreviewImage image = render::DrawPreview(
         drawing->fonts, drawing->engine, curly, common::Utf8ToUtf16(text),

@@ -180,8 +180,8 @@ TEST_F(DrawCommandTest, TallFontIsFittedOrReportedCut) {
   if (fitted.err.find("找不到字体") != std::string::npos)
     GTEST_SKIP() << "WenQuanYi Zen Hei is not installed";
   EXPECT_EQ(fitted.code, kExitSuccess) << fitted.err;
-  EXPECT_NE(fitted.err.find("主字体 \"WenQuanYi Zen Hei\" 的字形超出 64×66 "
-                            "的格子，已整体下移"),
+  EXPECT_NE(fitted.err.find("主字体和符号字体 \"WenQuanYi Zen Hei\" 的字形超出 "
+                            "64×66 的格子，已整体下移"),
             std::string::npos)
       << fitted.err;
   Outcome none = Invoke(

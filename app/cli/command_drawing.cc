@@ -185,12 +185,27 @@ void PrintGlyphFindings(std::ostream& err,
                findings.cut);
   PrintFinding(err, findings.bled.size(), "的格子混入了相邻字形的笔画",
                findings.bled);
-  for (const render::FontAdjustment& adjustment : findings.adjustments) {
-    err << "karstel: "
-        << (adjustment.font == render::GlyphFont::Main ? "主字体" : "符号字体")
-        << " \"" << common::Utf16ToUtf8(adjustment.face)
-        << "\" 的字形超出 64×66 的格子，已"
-        << FitDescription(adjustment.placement)
+  if (!findings.alone.empty()) {
+    err << "karstel: 有 " << findings.alone.size()
+        << " 个字符超出格子，已单独移入（必要时缩小）自己的格子:";
+    for (std::size_t i = 0; i < std::min(findings.alone.size(), kShownUnits);
+         ++i) {
+      const render::AloneGlyph& glyph = findings.alone[i];
+      std::string shown = ShowUnit(glyph.unit);
+      // "⸺ (U+2E3A, 35 像素)": the size it is drawn at, beside its code.
+      if (shown.back() == ')')
+        shown.pop_back();
+      else
+        shown += " (";
+      err << (i == 0 ? " " : ", ") << shown << ", " << glyph.size << " 像素)";
+    }
+    if (findings.alone.size() > kShownUnits) err << " 等";
+    err << "\n";
+  }
+  for (const FontAdjustmentText& adjustment : DescribeAdjustments(findings)) {
+    err << "karstel: " << adjustment.role << " \"" << adjustment.faces[0]
+        << (adjustment.faces.size() > 1 ? "\" 和 \"" + adjustment.faces[1] : "")
+        << "\" 的字形超出 64×66 的格子，已" << adjustment.what
         << "，每个字形都在自己的格子内\n";
   }
   err.flush();
