@@ -307,7 +307,9 @@ TEST_F(GenerationTest, ReportsEachStage) {
 class StandInCoverage final : public render::FontCoverage {
  public:
   render::GlyphSource Find(char16_t unit, std::u16string& face) override {
-    if (unit == u'\uE000') return render::GlyphSource::Missing;
+    // U+E000, and the ideographs from U+9F00 on, are in no face.
+    if (unit == u'\uE000' || (unit >= 0x9F00 && unit <= 0x9FFF))
+      return render::GlyphSource::Missing;
     if (unit != u'\u3001') return render::GlyphSource::Chosen;
     face = u"Fallback Face";
     return render::GlyphSource::Fallback;
@@ -356,6 +358,9 @@ class DrawingCheckTest : public GenerationTest {
     services.onFindings = [this](const render::GlyphFindings& findings) {
       findings_ = findings;
     };
+    services.onFailure = [this](const GenerationFailure& failure) {
+      failure_ = failure;
+    };
     return GenerateFontTexture(services, settings_);
   }
 
@@ -403,6 +408,31 @@ TEST_F(DrawingCheckTest, EngineThatDrawsNothingFailsAndTouchesNoFile) {
   EXPECT_EQ(messages_.messages, Only(MessageIcon::Error, kGenerationFailed));
   EXPECT_TRUE(recording_.Lines("create ").empty());
   EXPECT_EQ(AllWtd(), before);
+}
+
+TEST_F(DrawingCheckTest, NoFaceWithTheIdeographsIsRefusedBeforeDrawing) {
+  // Most of the table's ideographs are in no installed face: the texture
+  // would be blank where the Chinese text is.
+  test::MakeGameFolder(dir_.path(), true, u"一鼀鼁鼂鼃");
+  std::vector<Bytes> before = AllWtd();
+  EXPECT_EQ(GenerateWith([](std::uint32_t) { return true; }),
+            GenerationOutcome::Failed);
+  ASSERT_TRUE(failure_.has_value());
+  EXPECT_NE(failure_->detail.find("没有安装中文字体"), std::string::npos)
+      << failure_->detail;
+  EXPECT_TRUE(recording_.Lines("create ").empty());
+  EXPECT_EQ(AllWtd(), before);
+}
+
+TEST_F(DrawingCheckTest, FallbackDrawnAsTheNotdefBoxIsReportedMissing) {
+  test::MakeGameFolder(dir_.path(), true, u"一、二");
+  render::FitReport boxed;
+  boxed.notdef = u"、";
+  EXPECT_EQ(GenerateWith([](std::uint32_t i) { return i != 1; }, false, boxed),
+            GenerationOutcome::Generated);
+  EXPECT_EQ(findings_.missing, u"、");
+  EXPECT_TRUE(findings_.fallback.empty());
+  EXPECT_TRUE(findings_.blank.empty());
 }
 
 TEST_F(DrawingCheckTest, FewEmptyCellsAreReportedNotFatal) {

@@ -52,6 +52,22 @@ std::size_t PreferenceIndex(std::u16string_view family,
   return preferred.size();
 }
 
+// Sans faces, monospaced or not, and faces whose style the name does not
+// tell rank alike; Ming/Song after them, Kai last.
+int StyleRank(std::u16string_view family) {
+  switch (StyleOf(family)) {
+    case FamilyStyle::Sans:
+    case FamilyStyle::SansMono:
+    case FamilyStyle::Unknown:
+      return 0;
+    case FamilyStyle::Serif:
+      return 1;
+    case FamilyStyle::Kai:
+      return 2;
+  }
+  return 0;
+}
+
 bool HasRegularWeight(const InstalledFamily& family) {
   return std::find(family.weights.begin(), family.weights.end(), 400) !=
          family.weights.end();
@@ -101,10 +117,11 @@ void RankFamilies(std::vector<FamilyCoverage>& families,
                   const std::vector<std::u16string>& preferred) {
   auto key = [&](const FamilyCoverage& entry) {
     const InstalledFamily& family = entry.family;
-    return std::make_tuple(
-        ~entry.covered, PreferenceIndex(family.name, preferred),
-        ScriptOf(family.name), StyleOf(family.name), !HasRegularWeight(family),
-        common::AsciiLower(family.name));
+    return std::make_tuple(~entry.covered, ScriptOf(family.name),
+                           StyleRank(family.name), entry.needsFit,
+                           PreferenceIndex(family.name, preferred),
+                           StyleOf(family.name), !HasRegularWeight(family),
+                           common::AsciiLower(family.name));
   };
   std::sort(families.begin(), families.end(),
             [&](const FamilyCoverage& a, const FamilyCoverage& b) {
@@ -112,21 +129,38 @@ void RankFamilies(std::vector<FamilyCoverage>& families,
             });
 }
 
+bool RankAlike(const FamilyCoverage& a, const FamilyCoverage& b) {
+  return a.covered == b.covered &&
+         ScriptOf(a.family.name) == ScriptOf(b.family.name) &&
+         StyleRank(a.family.name) == StyleRank(b.family.name);
+}
+
 std::string PreferenceReason(const FamilyCoverage& entry,
                              const std::vector<std::u16string>& preferred) {
   const std::u16string& name = entry.family.name;
-  if (PreferenceIndex(name, preferred) < preferred.size())
+  // fontconfig answers "sans-serif" with a Kai or Ming face when there is no
+  // other: that is no sans face, whatever the platform calls it.
+  if (PreferenceIndex(name, preferred) < preferred.size() &&
+      StyleRank(name) == 0)
     return "系统默认的简体中文无衬线字体";
   std::string reason;
   if (ScriptOf(name) == FamilyScript::Simplified) reason = "简体中文";
+  const char* style = nullptr;
   switch (StyleOf(name)) {
     case FamilyStyle::Sans:
     case FamilyStyle::SansMono:
-      reason += reason.empty() ? "黑体（无衬线）" : "、黑体（无衬线）";
+      style = "黑体（无衬线）";
       break;
-    default:
+    case FamilyStyle::Serif:
+      style = "宋体（明体）";
+      break;
+    case FamilyStyle::Kai:
+      style = "楷体";
+      break;
+    case FamilyStyle::Unknown:
       break;
   }
+  if (style) reason += (reason.empty() ? "" : "、") + std::string(style);
   return reason;
 }
 

@@ -26,15 +26,24 @@ FamilyStyle StyleOf(std::u16string_view family);
 struct FamilyCoverage {
   InstalledFamily family;
   std::size_t covered = 0;
+  /// Its glyphs leave the cells where the engine puts them, so the atlas
+  /// has to move or shrink them (known only for the best few).
+  bool needsFit = false;
 };
 
-/// Best first: most units covered; then the platform's own choices, in the
-/// order of `preferred`; then script, style, a regular face, and the name.
+/// Best first: most units covered; then script and style (a sans before
+/// Ming/Song, Ming/Song before Kai); then a face that needs no fit; then
+/// the platform's own choices, in the order of `preferred`; then the exact
+/// style, a regular face, and the name.
 void RankFamilies(std::vector<FamilyCoverage>& families,
                   const std::vector<std::u16string>& preferred);
 
+/// Whether the two rank alike but for their fit and the platform's choice.
+bool RankAlike(const FamilyCoverage& a, const FamilyCoverage& b);
+
 /// Why `family` ranks where it does, in Chinese, for the player: "系统默认
-/// 的简体中文无衬线字体", "简体中文、黑体", ...
+/// 的简体中文无衬线字体", "简体中文、黑体（无衬线）", "简体中文、宋体（明体）",
+/// "简体中文、楷体", ...
 std::string PreferenceReason(const FamilyCoverage& family,
                              const std::vector<std::u16string>& preferred);
 

@@ -37,6 +37,22 @@ TEST(FontRankingTest, PrefersASimplifiedChineseSansAmongFullCoverage) {
   EXPECT_EQ(PreferenceReason(families[5], {}), "简体中文、黑体（无衬线）");
 }
 
+TEST(FontRankingTest, MingBeforeKaiAndAFaceThatFitsBeforeOneThatMoves) {
+  // fontconfig's sans-serif with only the AR PL faces is a Kai face.
+  std::vector<FamilyCoverage> arPl = {{{u"AR PL UKai CN", {400}}, 3820},
+                                      {{u"AR PL UMing CN", {400}}, 3820}};
+  EXPECT_EQ(Ranked(arPl, {u"AR PL UKai CN"}).front(), u"AR PL UMing CN");
+  EXPECT_EQ(PreferenceReason(arPl[0], {u"AR PL UKai CN"}), "简体中文、楷体");
+  // Zen Hei's line stands out of the cells; Micro Hei's does not.
+  std::vector<FamilyCoverage> wenQuanYi = {
+      {{u"WenQuanYi Zen Hei", {400}}, 3820, true},
+      {{u"WenQuanYi Micro Hei", {400}}, 3820, false}};
+  EXPECT_TRUE(RankAlike(wenQuanYi[0], wenQuanYi[1]));
+  EXPECT_EQ(Ranked(wenQuanYi, {u"WenQuanYi Zen Hei"}).front(),
+            u"WenQuanYi Micro Hei");
+  EXPECT_FALSE(RankAlike(arPl[0], arPl[1]));
+}
+
 TEST(FontRankingTest, KnowsTheWindowsFamiliesByTheirNames) {
   EXPECT_EQ(ScriptOf(u"Microsoft YaHei"), FamilyScript::Simplified);
   EXPECT_EQ(StyleOf(u"Microsoft YaHei"), FamilyStyle::Sans);

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "app/atlas_builder.h"
 #include "common/result.h"
 #include "common/text.h"
 #include "render/character_tables.h"
+#include "render/drawing_check.h"
 #include "render/font_catalog.h"
+#include "render/glyph_atlas.h"
 #include "render/glyph_coverage.h"
 #include "render/text_engine.h"
 
@@ -100,8 +103,36 @@ std::u16string DrawnUnits(std::u16string_view text) {
   return units;
 }
 
+namespace {
+
+bool IsIdeograph(char16_t unit) { return unit >= 0x4E00 && unit <= 0x9FFF; }
+
+// A sample of the table for telling whether a face's glyphs leave the cells:
+// every unit the symbol font draws, and every twentieth of the others.
+std::u16string FitSample(std::u16string_view units) {
+  std::u16string sample;
+  std::size_t seen = 0;
+  for (char16_t unit : units)
+    if (!render::UsesMainFont(unit) || seen++ % 20 == 0) sample += unit;
+  return sample;
+}
+
+// Whether the atlas would have to move or shrink the family's glyphs.
+bool NeedsFit(const DrawingOptions& drawing, const std::u16string& family,
+              std::u16string_view sample) {
+  render::GlyphFonts fonts = drawing.fonts;
+  render::SetFaceName(fonts.mainFont, family);
+  if (!drawing.symbolFontGiven) fonts.symbolFont = fonts.mainFont;
+  render::GlyphPlacement placement = render::PlanTablePlacement(
+      fonts, drawing.engine, drawing.quoteStyle == QuoteStyle::CurlyQuotes,
+      sample);
+  return !placement.main.IsEngines() || !placement.symbol.IsEngines();
+}
+
+}  // namespace
+
 std::vector<render::FamilyCoverage> RankInstalledFamilies(
-    std::u16string_view units) {
+    std::u16string_view units, const DrawingOptions& drawing) {
   std::vector<render::FamilyCoverage> ranked;
   for (render::InstalledFamily& family : render::ListInstalledFamilies()) {
     try {
@@ -111,7 +142,21 @@ std::vector<render::FamilyCoverage> RankInstalledFamilies(
       LOG_CAUGHT_EXCEPTION();  // a family its own name does not find
     }
   }
-  render::RankFamilies(ranked, render::PreferredChineseFamilies());
+  std::vector<std::u16string> preferred = render::PreferredChineseFamilies();
+  render::RankFamilies(ranked, preferred);
+  // Of the families that rank alike at the top, one whose glyphs need no
+  // moving draws the table as its designer placed it.
+  std::u16string sample = FitSample(units);
+  for (std::size_t i = 0; i < ranked.size() && i < 6 &&
+                          render::RankAlike(ranked[i], ranked.front());
+       ++i) {
+    try {
+      ranked[i].needsFit = NeedsFit(drawing, ranked[i].family.name, sample);
+    } catch (const common::ResultException&) {
+      LOG_CAUGHT_EXCEPTION();  // ranked as it is
+    }
+  }
+  render::RankFamilies(ranked, preferred);
   return ranked;
 }
 
@@ -123,9 +168,16 @@ bool ChooseBestFace(const CommandContext& context, DrawingOptions& drawing,
                   [](char16_t unit) { return !render::UsesMainFont(unit); });
   std::vector<render::FamilyCoverage> ranked;
   std::vector<std::u16string> preferred;
+  std::u16string ideographs;
+  std::copy_if(units.begin(), units.end(), std::back_inserter(ideographs),
+               IsIdeograph);
+  std::size_t coveredIdeographs = 0;
   try {
-    ranked = RankInstalledFamilies(units);
+    ranked = RankInstalledFamilies(units, drawing);
     preferred = render::PreferredChineseFamilies();
+    if (!ranked.empty() && !ideographs.empty())
+      coveredIdeographs =
+          render::CountCoveredUnits(ranked.front().family.name, ideographs);
   } catch (...) {
     ReportFailure(context, "无法列出已安装的字体");
     return false;
@@ -135,12 +187,25 @@ bool ChooseBestFace(const CommandContext& context, DrawingOptions& drawing,
     return false;
   }
   const render::FamilyCoverage& best = ranked.front();
+  // A face without the ideographs would leave the Chinese text blank.
+  if (coveredIdeographs * 2 < ideographs.size()) {
+    context.err << "karstel: 错误: 没有安装中文字体：字符表的 "
+                << ideographs.size() << " 个汉字中，最合适的已安装字体 \""
+                << common::Utf16ToUtf8(best.family.name) << "\" 只有 "
+                << coveredIdeographs << " 个\n"
+                << "karstel: " << render::ChineseFontAdvice() << "\n";
+    return false;
+  }
   render::SetFaceName(drawing.fonts.mainFont, best.family.name);
   if (!drawing.symbolFontGiven)
     drawing.fonts.symbolFont = drawing.fonts.mainFont;
   drawing.bestFace = false;
   std::string reason = render::PreferenceReason(best, preferred);
   bool alone = ranked.size() == 1 || ranked[1].covered < best.covered;
+  bool fitted = !alone && render::RankAlike(ranked[1], best) &&
+                ranked[1].needsFit && !best.needsFit;
+  if (fitted)
+    reason += std::string(reason.empty() ? "" : "、") + "字形无需移动";
   context.err << "karstel: 未指定 --font，使用 \""
               << common::Utf16ToUtf8(best.family.name) << "\"（"
               << (alone ? "覆盖字符最多，" : "覆盖 ") << best.covered << "/"

@@ -31,10 +31,12 @@ std::size_t CountGlyphs(std::u16string_view text);
 std::u16string DrawnUnits(std::u16string_view text);
 
 /// The installed families with how many of `units` each has in its
-/// character map, best first (render::RankFamilies). A family that its own
-/// name does not find is left out. Throws the platform's failure.
+/// character map, best first (render::RankFamilies); of the few that rank
+/// alike at the top, whether `drawing`'s atlas would have to move their
+/// glyphs decides. A family that its own name does not find is left out.
+/// Throws the platform's failure.
 std::vector<render::FamilyCoverage> RankInstalledFamilies(
-    std::u16string_view units);
+    std::u16string_view units, const DrawingOptions& drawing = {});
 
 /// For a drawing without --font: takes the best installed family for
 /// `text`'s units (those the main font draws, when --symbol-font was given)
