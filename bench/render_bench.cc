@@ -6,9 +6,10 @@
 // the programs draw; their ratio is the cost of keeping glyphs in cells. Then
 // draws a table that needs a fallback face for 5 % of its units: every
 // twentieth unit is kana or CJK punctuation, drawn with a Latin symbol font
-// that lacks them. Run: build/linux/bench/Release/render_bench ["Face Name"]
-// [runs]
-//      ["Latin Symbol Face"]
+// that lacks them; and a table drawn with a font whose line is taller than
+// a cell, so that every glyph is measured and moved. Run:
+// build/linux/bench/Release/render_bench ["Face Name"] [runs]
+//      ["Latin Symbol Face"] ["Tall Face"]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -68,9 +69,11 @@ Figures Measure(const render::GlyphFonts& fonts, render::RenderEngine engine,
                                   render::GlyphAtlas::kHeight);
     std::vector<render::GlyphCell> cells =
         render::CollectGlyphCells(text, render::kAtlasGrid, false);
+    std::vector<render::GlyphSource> sources = render::SourcesOf(coverage);
     render::FitOptions options;
     options.engineClips = engine == render::RenderEngine::GdiPlus;
     options.blankCanvas = true;
+    options.sources = sources;
     render::FitReport report = render::DrawFittedGlyphs(
         fitted, render::SystemGlyphRenderers(engine, fonts), cells, options);
     best.fittedMs = std::min(best.fittedMs, MsSince(start));
@@ -138,6 +141,7 @@ int main(int argc, char** argv) {
   std::string face = argc > 1 ? argv[1] : "WenQuanYi Micro Hei";
   int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
   std::string symbolFace = argc > 3 ? argv[3] : "DejaVu Sans";
+  std::string movingFace = argc > 4 ? argv[4] : "WenQuanYi Zen Hei";
   try {
     render::PlatformServices services;
     render::LogFont font;
@@ -169,6 +173,28 @@ int main(int argc, char** argv) {
          {render::RenderEngine::DirectWrite, render::RenderEngine::GdiPlus})
       PrintFigures(render::EngineName(engine),
                    Measure({font, symbol}, engine, mixed, runs));
+
+    // A font whose line stands out of the cells: every glyph is measured
+    // and moved.
+    render::LogFont tall = font;
+    render::SetFaceName(tall, common::Utf8ToUtf16(movingFace));
+    try {
+      render::CheckFontAvailable(tall);
+    } catch (const common::ResultException&) {
+      std::printf(
+          "(\"%s\" is not installed: no figures for a font that "
+          "moves)\n",
+          movingFace.c_str());
+      return 0;
+    }
+    std::printf(
+        "atlas of %zu glyphs, font \"%s\" (its line is taller than "
+        "a cell), best of %d\n",
+        text.size(), movingFace.c_str(), runs);
+    for (auto engine :
+         {render::RenderEngine::DirectWrite, render::RenderEngine::GdiPlus})
+      PrintFigures(render::EngineName(engine),
+                   Measure({tall, tall}, engine, text, runs));
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "render_bench: %s\n", e.what());

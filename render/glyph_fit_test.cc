@@ -372,6 +372,71 @@ TEST_P(SystemFitTest, LineTallerThanTheCellIsMovedNotCut) {
   EXPECT_EQ(kept.pixels, own.pixels);
 }
 
+TEST_P(SystemFitTest, RareGlyphsOfARealFaceLeaveTheOthersAsTheyAre) {
+  // Noto Sans CJK SC (Debian fonts-noto-cjk): the sample's kind of table,
+  // then the same with a three-em dash, a vertical repeat mark taller than
+  // a cell and a tone mark drawn left of its pen.
+  LogFont noto = MakeFont(u"Noto Sans CJK SC");
+  try {
+    CheckFontAvailable(noto);
+  } catch (...) {
+    GTEST_SKIP() << "Noto Sans CJK SC is not installed";
+  }
+  if (GetParam() == RenderEngine::GdiPlus && testutil::GdiPlusDropsWideGlyphs())
+    GTEST_SKIP() << "Wine's GDI+ draws no ideograph at 58 pixels";
+  GlyphFonts fonts = testutil::SameFonts(noto);
+  std::u16string plain =
+      Ideographs(60) + u"，。！？《》「」“”（）ABCgjpqy0123ｇｊｙ";
+  std::u16string rare = plain + u"\u2E3A\u3031\u302A";
+  GlyphGrid grid{64, 2};
+  FitOptions options;
+  options.engineClips = GetParam() == RenderEngine::GdiPlus;
+  DrawingSurface without(4096, 132), with(4096, 132);
+  FitReport before =
+      DrawFittedGlyphs(without, SystemGlyphRenderers(GetParam(), fonts),
+                       CollectGlyphCells(plain + u"   ", grid, false), options);
+  FitReport after =
+      DrawFittedGlyphs(with, SystemGlyphRenderers(GetParam(), fonts),
+                       CollectGlyphCells(rare, grid, false), options);
+  EXPECT_EQ(after.placement.symbol.size, 58);
+  EXPECT_EQ(after.placement.main.dy, before.placement.main.dy);
+  EXPECT_EQ(after.placement.symbol.dy, after.placement.main.dy);
+  ASSERT_EQ(after.alone.size(), 3u);
+  EXPECT_TRUE(after.cut.empty());
+  // Every cell but the three rare ones, byte for byte.
+  std::size_t rareLeft = plain.size() % 64 * 64 * 4;
+  for (std::size_t y = 0; y < 132; ++y) {
+    std::size_t row = y * 4096 * 4;
+    std::size_t end = y < 66 ? 4096 * 4 : rareLeft;
+    ASSERT_TRUE(std::equal(without.pixels().begin() + row,
+                           without.pixels().begin() + row + end,
+                           with.pixels().begin() + row))
+        << "row " << y;
+  }
+}
+
+TEST_P(SystemFitTest, OneFaceAsBothFontsMovesByOneOffset) {
+  LogFont zenHei = MakeFont(u"WenQuanYi Zen Hei");
+  try {
+    CheckFontAvailable(zenHei);
+  } catch (...) {
+    GTEST_SKIP() << "WenQuanYi Zen Hei is not installed";
+  }
+  if (GetParam() == RenderEngine::GdiPlus && testutil::GdiPlusDropsWideGlyphs())
+    GTEST_SKIP() << "Wine's GDI+ draws no ideograph at 58 pixels";
+  GlyphFonts fonts = testutil::SameFonts(zenHei);
+  std::u16string text = Ideographs(60) + u"，。《》【】〈〉「」";
+  FitOptions options;
+  options.engineClips = GetParam() == RenderEngine::GdiPlus;
+  DrawingSurface surface(4096, 132);
+  FitReport report =
+      DrawFittedGlyphs(surface, SystemGlyphRenderers(GetParam(), fonts),
+                       CollectGlyphCells(text, {64, 2}, false), options);
+  EXPECT_EQ(report.placement.main.dy, report.placement.symbol.dy);
+  EXPECT_EQ(report.placement.main.size, report.placement.symbol.size);
+  EXPECT_TRUE(report.cut.empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, SystemFitTest,
                          ::testing::Values(RenderEngine::DirectWrite,
                                            RenderEngine::GdiPlus),

@@ -151,7 +151,8 @@ std::vector<OptionSyntax> DrawingOptionSyntax() {
        "引号样式：corner 为「」『』 (默认)，curly 为“”‘’"},
       {"--engine", "directwrite|gdiplus", "渲染引擎 (默认 directwrite)"},
       {"--fit", "auto|none",
-       "auto (默认) 把超出格子的字体整体移入格子；none 保持引擎原来的位置"},
+       "auto (默认) 把超出格子的字形按同一基线移入格子；none "
+       "保持引擎原来的位置"},
   };
 }
 
