@@ -5,7 +5,10 @@
 namespace render {
 
 bool IsControl(char16_t unit) {
-  return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F);
+  // The line and paragraph separators break lines as controls do; no face
+  // draws them either.
+  return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || unit == 0x2028 ||
+         unit == 0x2029;
 }
 
 bool IsInkless(char16_t unit) {

@@ -36,8 +36,8 @@ struct GlyphCoverage {
 /// characters and invisible format characters.
 bool IsInkless(char16_t unit);
 
-/// The C0 and C1 control characters: no font draws them, and the game's
-/// text never shows them.
+/// The C0 and C1 control characters and the line and paragraph separators:
+/// no font draws them, and the game's text never shows them.
 bool IsControl(char16_t unit);
 
 /// One chosen font's answer, from the platform's own font matching.

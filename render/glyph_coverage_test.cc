@@ -12,14 +12,14 @@ TEST(GlyphCoverageTest, TellsPerCellWhichFaceHasTheGlyph) {
   // The CJK main font has the ideograph; the Latin symbol font has A and
   // the space, but not the corner bracket, which another installed face
   // has; no face has the unassigned U+0378, and none draws the control
-  // U+0007. Z does not fit a 6-cell grid.
+  // U+0007 nor the paragraph separator. Z does not fit a 7-cell grid.
   GlyphFonts fonts{testutil::MakeFont(testutil::kCjkFace),
                    testutil::MakeFont(testutil::kLatinFace)};
   for (RenderEngine engine :
        {RenderEngine::DirectWrite, RenderEngine::GdiPlus}) {
     GlyphCoverage coverage = MeasureGlyphCoverage(
-        fonts, engine, {6, 1}, false, u"\u6C49A\n \u300C\u0378\u0007Z");
-    ASSERT_EQ(coverage.cells.size(), 6u);
+        fonts, engine, {7, 1}, false, u"\u6C49A\n \u300C\u0378\u0007\u2029Z");
+    ASSERT_EQ(coverage.cells.size(), 7u);
     EXPECT_EQ(coverage.cells[0].source, GlyphSource::Chosen);
     EXPECT_EQ(coverage.cells[1].source, GlyphSource::Chosen);
     EXPECT_EQ(coverage.cells[2].source, GlyphSource::Chosen);
@@ -29,6 +29,7 @@ TEST(GlyphCoverageTest, TellsPerCellWhichFaceHasTheGlyph) {
     EXPECT_EQ(coverage.cells[4].source, GlyphSource::Missing);
     EXPECT_EQ(coverage.cells[4].cell.column, 4u);
     EXPECT_EQ(coverage.cells[5].source, GlyphSource::Missing);
+    EXPECT_EQ(coverage.cells[6].source, GlyphSource::Missing);
     EXPECT_EQ(coverage.overflow, u"Z");
   }
 }
