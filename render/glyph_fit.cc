@@ -535,7 +535,7 @@ class GlyphFitter {
       low = std::min(low, -span.top);
       high = std::max(high, kCellH - span.bottom);
     }
-    const std::size_t range = std::size_t(high - low + 2);
+    const auto range = static_cast<std::size_t>(high - low) + 2;
     // Per offset: own glyphs per font, then fallback glyphs, that fit.
     std::vector<int> fits[3];
     for (auto& counts : fits) counts.assign(range, 0);
@@ -546,8 +546,8 @@ class GlyphFitter {
       ++total[kind];
       int first = -span.top, last = kCellH - span.bottom;
       if (first > last) continue;
-      ++fits[kind][std::size_t(first - low)];
-      --fits[kind][std::size_t(last - low + 1)];
+      ++fits[kind][static_cast<std::size_t>(first - low)];
+      --fits[kind][static_cast<std::size_t>(last - low) + 1];
     }
     for (auto& counts : fits)
       for (std::size_t k = 1; k < range; ++k) counts[k] += counts[k - 1];
