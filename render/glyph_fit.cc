@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -257,7 +258,8 @@ class GlyphFitter {
 
   /// Composites each glyph at its place, clipped to its box when `clip`,
   /// and reports the cells it leaves and the ones it reaches.
-  FitReport Compose(DrawingSurface& surface, bool clip) const {
+  FitReport Compose(DrawingSurface& surface, bool clip,
+                    const std::function<void(std::uint32_t)>& rowsDrawn) const {
     FitReport report;
     report.placement = placement_;
     const PixelBox whole{0, 0, static_cast<int>(surface.width()),
@@ -267,6 +269,10 @@ class GlyphFitter {
     for (std::size_t i = 0; i < cells_.size(); ++i) {
       const GlyphCell& cell = cells_[i];
       const MeasuredGlyph& glyph = measured_[i];
+      // Clipped glyphs never reach out of their own box: the rows above a
+      // new row of cells are final.
+      if (clip && rowsDrawn && i > 0 && cell.box.top > cells_[i - 1].box.top)
+        rowsDrawn(static_cast<std::uint32_t>(cell.box.top));
       if (notdef_[i]) report.notdef += cell.unit;
       if (glyph.alone)
         report.alone.push_back(
@@ -866,7 +872,8 @@ FitReport DrawFittedGlyphs(DrawingSurface& surface,
   GlyphFitter fitter(open, cells, kept.sources);
   fitter.Run(options.mode, placement);
   report = fitter.Compose(surface,
-                          options.mode == FitMode::Fit || options.engineClips);
+                          options.mode == FitMode::Fit || options.engineClips,
+                          options.rowsDrawn);
   // Which cells got ink, by their place in the walk.
   std::vector<bool> inked(allCells.size(), false);
   for (std::size_t k = 0; k < kept.index.size(); ++k)

@@ -98,6 +98,11 @@ struct FitOptions {
   /// .notdef box lands in the texture; fallback glyphs never make a font
   /// shrink.
   std::span<const GlyphSource> sources;
+  /// Told, top down, how many pixel rows of the surface are final while the
+  /// glyphs are composited, so that work on them can start; a drawing that
+  /// keeps the engine's placement (or goes straight onto a blank canvas,
+  /// which may yet have to be drawn again) tells nothing until it is done.
+  std::function<void(std::uint32_t rows)> rowsDrawn;
 };
 
 /// Draws `cells` (boxes of 64 x 66 pixels) onto `surface`, each glyph

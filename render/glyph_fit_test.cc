@@ -206,6 +206,29 @@ TEST_P(GlyphFitTest, FontsThatCannotFitTogetherShrinkOneAboutItsBaseline) {
   EXPECT_EQ(letter.bounds.bottom - ideograph.bounds.bottom, 64 - 40);
 }
 
+TEST_P(GlyphFitTest, RowsAreToldFinalOnlyOnceNothingWritesThemAgain) {
+  // The tall ideographs of the second row move down: the rows are told as
+  // they are composited, each only when every glyph above is in place.
+  GlyphGrid grid{2, 3};
+  DrawingSurface surface(128, 198);
+  std::vector<std::uint32_t> told;
+  std::vector<std::byte> snapshot;
+  FitOptions options;
+  options.blankCanvas = true;
+  options.rowsDrawn = [&](std::uint32_t rows) {
+    // What is told final never changes later.
+    told.push_back(rows);
+    snapshot.assign(surface.pixels().begin(),
+                    surface.pixels().begin() + rows * 128 * 4);
+  };
+  DrawFittedGlyphs(surface, Fake(),
+                   CollectGlyphCells(u"CC\u4E00\u4E01AB", grid, false),
+                   options);
+  EXPECT_EQ(told, (std::vector<std::uint32_t>{66, 132}));
+  EXPECT_TRUE(
+      std::equal(snapshot.begin(), snapshot.end(), surface.pixels().begin()));
+}
+
 TEST_P(GlyphFitTest, RareGlyphIsFittedAloneAndLeavesEveryOtherCellAsBefore) {
   // U+4E02 is taller than a cell, D wider, M lies left of its cell: each is
   // fitted by itself, and the other cells are what they are without them.
