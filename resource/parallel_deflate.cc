@@ -189,4 +189,24 @@ std::vector<std::byte> DeflateRaw(std::span<const std::byte> data,
   return JoinChunks(parts);
 }
 
+std::uint32_t Adler32(std::uint32_t adler, std::span<const std::byte> data) {
+  // zlib's adler32 takes at most 4 GiB per call, so larger spans go in
+  // pieces; a null buffer would ask it for the initial value instead.
+  constexpr std::size_t kPiece = std::size_t{1} << 30;
+  while (!data.empty()) {
+    auto piece = data.first(std::min(data.size(), kPiece));
+    adler = static_cast<std::uint32_t>(
+        adler32(adler, reinterpret_cast<const Bytef*>(piece.data()),
+                static_cast<uInt>(piece.size())));
+    data = data.subspan(piece.size());
+  }
+  return adler;
+}
+
+DeflatedRun DeflateRun(std::span<const std::byte> data, DeflateEnd end,
+                       bool parallel, DeflateEngine engine) {
+  return {DeflateRaw(data, {}, end, parallel, engine), Adler32(1, data),
+          data.size()};
+}
+
 }  // namespace resource

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
@@ -80,5 +81,21 @@ std::vector<std::byte> DeflateRaw(std::span<const std::byte> data,
                                   std::span<const std::byte> history,
                                   DeflateEnd end, bool parallel = true,
                                   DeflateEngine engine = WriterDeflateEngine());
+
+/// A run of a zlib stream: raw deflate data, and the Adler-32 and length of
+/// what it expands to, so that runs made apart join into one stream.
+struct DeflatedRun {
+  std::vector<std::byte> compressed;
+  std::uint32_t adler = 1;
+  std::size_t expandedBytes = 0;
+};
+
+/// The Adler-32 of `data` continued from `adler` (1 to start).
+std::uint32_t Adler32(std::uint32_t adler, std::span<const std::byte> data);
+
+/// DeflateRaw without history, with the Adler-32 and length of `data`.
+DeflatedRun DeflateRun(std::span<const std::byte> data, DeflateEnd end,
+                       bool parallel,
+                       DeflateEngine engine = WriterDeflateEngine());
 
 }  // namespace resource
