@@ -6,6 +6,7 @@
 #include "app/progress.h"
 #include "common/result.h"
 #include "render/glyph_atlas.h"
+#include "resource/font_texture_stream.h"
 #include "texture/compress.h"
 
 namespace app {
@@ -21,7 +22,8 @@ AtlasEngine SystemAtlasEngine() {
   engine.draw = [](render::DrawingSurface& surface,
                    const render::GlyphFonts& fonts,
                    render::RenderEngine renderEngine, bool curlyQuotes,
-                   std::u16string_view text, render::FitMode fit) {
+                   std::u16string_view text, render::FitMode fit,
+                   const RowsDrawn& /*rowsDrawn*/) {
     std::vector<render::GlyphCell> cells =
         render::CollectGlyphCells(text, render::kAtlasGrid, curlyQuotes);
     render::FitOptions options;
@@ -35,12 +37,27 @@ AtlasEngine SystemAtlasEngine() {
   return engine;
 }
 
-CheckedAtlas DrawCheckedAtlas(const AtlasEngine& engine,
-                              const StageObserver& observer,
-                              const render::GlyphFonts& fonts,
-                              render::RenderEngine renderEngine,
-                              bool curlyQuotes, std::u16string_view text,
-                              render::FitMode fit) {
+namespace {
+
+texture::ImageView ViewOf(const render::DrawingSurface& surface) {
+  texture::ImageView view;
+  view.width = surface.width();
+  view.height = surface.height();
+  view.format = texture::DXGI_FORMAT_B8G8R8A8_UNORM;
+  view.rowPitch = surface.rowPitch();
+  view.slicePitch = view.rowPitch * view.height;
+  view.pixels = surface.pixels().data();
+  return view;
+}
+
+// DrawCheckedAtlas, telling `onCanvas` of the zero-filled canvas before the
+// drawing starts and `rowsDrawn` of its finished rows.
+CheckedAtlas DrawAndCheck(
+    const AtlasEngine& engine, const StageObserver& observer,
+    const render::GlyphFonts& fonts, render::RenderEngine renderEngine,
+    bool curlyQuotes, std::u16string_view text, render::FitMode fit,
+    const std::function<void(const render::DrawingSurface&)>& onCanvas,
+    const RowsDrawn& rowsDrawn) {
   render::GlyphCoverage coverage = TimeStage(observer, "检查字体覆盖", [&] {
     return engine.measure(fonts, renderEngine, curlyQuotes, text);
   });
@@ -50,7 +67,9 @@ CheckedAtlas DrawCheckedAtlas(const AtlasEngine& engine,
   render::DrawingSurface surface = TimeStage(observer, drawing, [&] {
     render::DrawingSurface canvas(render::GlyphAtlas::kWidth,
                                   render::GlyphAtlas::kHeight);
-    fitted = engine.draw(canvas, fonts, renderEngine, curlyQuotes, text, fit);
+    if (onCanvas) onCanvas(canvas);
+    fitted = engine.draw(canvas, fonts, renderEngine, curlyQuotes, text, fit,
+                         rowsDrawn);
     return canvas;
   });
   render::GlyphFindings findings =
@@ -60,29 +79,38 @@ CheckedAtlas DrawCheckedAtlas(const AtlasEngine& engine,
   return {std::move(surface), std::move(findings)};
 }
 
+}  // namespace
+
+CheckedAtlas DrawCheckedAtlas(const AtlasEngine& engine,
+                              const StageObserver& observer,
+                              const render::GlyphFonts& fonts,
+                              render::RenderEngine renderEngine,
+                              bool curlyQuotes, std::u16string_view text,
+                              render::FitMode fit) {
+  return DrawAndCheck(engine, observer, fonts, renderEngine, curlyQuotes, text,
+                      fit, {}, {});
+}
+
 BuiltAtlas BuildGlyphAtlas(const AtlasEngine& engine,
                            const StageObserver& observer,
                            const render::GlyphFonts& fonts,
                            render::RenderEngine renderEngine, bool curlyQuotes,
                            std::u16string_view text, render::FitMode fit) {
-  CheckedAtlas atlas = DrawCheckedAtlas(engine, observer, fonts, renderEngine,
-                                        curlyQuotes, text, fit);
-  // The compressor reads the engine's bitmap in place: no 64 MiB copy.
-  texture::CompressedImage image = TimeStage(observer, "压缩为 BC3", [&] {
-    texture::ImageView view;
-    view.width = atlas.surface.width();
-    view.height = atlas.surface.height();
-    view.format = texture::DXGI_FORMAT_B8G8R8A8_UNORM;
-    view.rowPitch = atlas.surface.rowPitch();
-    view.slicePitch = view.rowPitch * view.height;
-    view.pixels = atlas.surface.pixels().data();
-    texture::CompressedImage compressed;
-    THROW_IF_FAILED(texture::CompressImage(view, texture::DXGI_FORMAT_BC3_UNORM,
-                                           texture::CompressParallel, 0.5f,
-                                           compressed));
-    return compressed;
-  });
-  return {std::move(image), std::move(atlas.findings)};
+  // The stream reads the engine's bitmap in place (no 64 MiB copy) and
+  // works on the rows the engine reports finished while it draws the rest;
+  // dropped unfinished if the drawing or its check fails.
+  std::optional<resource::FontTextureStream> stream;
+  CheckedAtlas atlas = DrawAndCheck(
+      engine, observer, fonts, renderEngine, curlyQuotes, text, fit,
+      [&](const render::DrawingSurface& canvas) {
+        stream.emplace(ViewOf(canvas));
+      },
+      [&](std::uint32_t rows) { stream->RowsFinal(rows); });
+  resource::FontTexture texture = TimeStage(observer, "压缩为 BC3 与 deflate",
+                                            [&] { return stream->Finish(); });
+  BuiltAtlas built(std::move(texture.image), std::move(atlas.findings));
+  built.deflatedTexture = std::move(texture.deflated);
+  return built;
 }
 
 AtlasBuilder CheckedAtlasBuilder(AtlasEngine engine, StageObserver observer,
