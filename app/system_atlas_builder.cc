@@ -50,12 +50,14 @@ texture::ImageView ViewOf(const render::DrawingSurface& surface) {
   return view;
 }
 
-// DrawCheckedAtlas, telling `onCanvas` of the zero-filled canvas before the
-// drawing starts and `rowsDrawn` of its finished rows.
-CheckedAtlas DrawAndCheck(
+// DrawCheckedAtlas into `canvas`, which the caller owns, telling `onCanvas`
+// of the zero-filled canvas before the drawing starts and `rowsDrawn` of its
+// finished rows. Returns the findings.
+render::GlyphFindings DrawAndCheck(
     const AtlasEngine& engine, const StageObserver& observer,
     const render::GlyphFonts& fonts, render::RenderEngine renderEngine,
     bool curlyQuotes, std::u16string_view text, render::FitMode fit,
+    std::optional<render::DrawingSurface>& canvas,
     const std::function<void(const render::DrawingSurface&)>& onCanvas,
     const RowsDrawn& rowsDrawn) {
   render::GlyphCoverage coverage = TimeStage(observer, "检查字体覆盖", [&] {
@@ -64,19 +66,20 @@ CheckedAtlas DrawAndCheck(
   std::string drawing =
       "绘制 " + std::to_string(coverage.cells.size()) + " 个字形";
   render::FitReport fitted;
-  render::DrawingSurface surface = TimeStage(observer, drawing, [&] {
-    render::DrawingSurface canvas(render::GlyphAtlas::kWidth,
-                                  render::GlyphAtlas::kHeight);
-    if (onCanvas) onCanvas(canvas);
-    fitted = engine.draw(canvas, fonts, renderEngine, curlyQuotes, text, fit,
+  TimeStage(observer, drawing, [&] {
+    canvas.emplace(render::GlyphAtlas::kWidth, render::GlyphAtlas::kHeight);
+    if (onCanvas) onCanvas(*canvas);
+    fitted = engine.draw(*canvas, fonts, renderEngine, curlyQuotes, text, fit,
                          rowsDrawn);
-    return canvas;
+    // Every row is final now: the texture is made while the drawing is
+    // checked, which only reads it.
+    if (rowsDrawn) rowsDrawn(canvas->height());
   });
   render::GlyphFindings findings =
-      render::CheckDrawing(surface.pixels(), surface.width(), surface.height(),
+      render::CheckDrawing(canvas->pixels(), canvas->width(), canvas->height(),
                            coverage, renderEngine);
   findings.Add(fitted, fonts);
-  return {std::move(surface), std::move(findings)};
+  return findings;
 }
 
 }  // namespace
@@ -87,8 +90,11 @@ CheckedAtlas DrawCheckedAtlas(const AtlasEngine& engine,
                               render::RenderEngine renderEngine,
                               bool curlyQuotes, std::u16string_view text,
                               render::FitMode fit) {
-  return DrawAndCheck(engine, observer, fonts, renderEngine, curlyQuotes, text,
-                      fit, {}, {});
+  std::optional<render::DrawingSurface> canvas;
+  render::GlyphFindings findings =
+      DrawAndCheck(engine, observer, fonts, renderEngine, curlyQuotes, text,
+                   fit, canvas, {}, {});
+  return {std::move(*canvas), std::move(findings)};
 }
 
 BuiltAtlas BuildGlyphAtlas(const AtlasEngine& engine,
@@ -97,18 +103,21 @@ BuiltAtlas BuildGlyphAtlas(const AtlasEngine& engine,
                            render::RenderEngine renderEngine, bool curlyQuotes,
                            std::u16string_view text, render::FitMode fit) {
   // The stream reads the engine's bitmap in place (no 64 MiB copy) and
-  // works on the rows the engine reports finished while it draws the rest;
-  // dropped unfinished if the drawing or its check fails.
+  // works on the rows the engine reports finished while it draws the rest.
+  // The canvas is declared first so that it outlives the stream: when the
+  // drawing or its check throws, the stream's workers are stopped and
+  // joined before the bitmap they read is freed.
+  std::optional<render::DrawingSurface> canvas;
   std::optional<resource::FontTextureStream> stream;
-  CheckedAtlas atlas = DrawAndCheck(
-      engine, observer, fonts, renderEngine, curlyQuotes, text, fit,
-      [&](const render::DrawingSurface& canvas) {
-        stream.emplace(ViewOf(canvas));
+  render::GlyphFindings findings = DrawAndCheck(
+      engine, observer, fonts, renderEngine, curlyQuotes, text, fit, canvas,
+      [&](const render::DrawingSurface& drawn) {
+        stream.emplace(ViewOf(drawn));
       },
       [&](std::uint32_t rows) { stream->RowsFinal(rows); });
   resource::FontTexture texture = TimeStage(observer, "压缩为 BC3 与 deflate",
                                             [&] { return stream->Finish(); });
-  BuiltAtlas built(std::move(texture.image), std::move(atlas.findings));
+  BuiltAtlas built(std::move(texture.image), std::move(findings));
   built.deflatedTexture = std::move(texture.deflated);
   return built;
 }
