@@ -3,6 +3,7 @@
 // put a stand-in engine in.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
@@ -15,6 +16,11 @@
 
 namespace app {
 
+/// Hears that the canvas's top `rows` pixel rows are final: the drawing
+/// will not write them again. The texture of those rows is then made while
+/// the rest is drawn.
+using RowsDrawn = std::function<void(std::uint32_t rows)>;
+
 /// The parts an atlas is drawn with.
 struct AtlasEngine {
   /// Where each cell's glyph will come from, on the atlas grid.
@@ -24,11 +30,15 @@ struct AtlasEngine {
       measure;
   /// Draws the table into the zero-filled atlas surface, each glyph kept
   /// inside its cell unless the mode is FitMode::None; `sources` says per
-  /// cell where its glyph comes from (units no face has are not drawn).
+  /// cell where its glyph comes from (units no face has are not drawn). It
+  /// tells `rowsDrawn` (which may be empty) of the rows it has finished, top
+  /// down, as it goes; an engine that never does leaves all the texture to
+  /// the end.
   std::function<render::FitReport(
       render::DrawingSurface& surface, const render::GlyphFonts& fonts,
       render::RenderEngine engine, bool curlyQuotes, std::u16string_view text,
-      render::FitMode fit, std::span<const render::GlyphSource> sources)>
+      render::FitMode fit, std::span<const render::GlyphSource> sources,
+      const RowsDrawn& rowsDrawn)>
       draw;
 };
 
@@ -60,8 +70,10 @@ std::optional<render::GlyphPlacement> AtlasPlacement(
 
 /// The glyph atlas of a generation: DrawCheckedAtlas (the coverage, the
 /// drawing with each glyph kept inside its cell, the check of the drawing),
-/// then the compression to one 4096 x 4096 BC3 level as one more stage.
-/// Throws when the drawing fails its check or the compression fails.
+/// with the compression to one 4096 x 4096 BC3 level and the deflate of its
+/// blocks for the files (FontTextureStream) started on the rows the engine
+/// reports drawn and finished as one more stage. Throws when the drawing
+/// fails its check or the compression fails.
 BuiltAtlas BuildGlyphAtlas(const AtlasEngine& engine,
                            const StageObserver& observer,
                            const render::GlyphFonts& fonts,

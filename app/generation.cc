@@ -121,6 +121,8 @@ std::optional<render::GlyphFindings> RunPipeline(
     if (KeepOriginalOnce(services.fs, files[i].destination))
       keptNowAll.push_back(BackupPathFor(files[i].destination));
   };
+  if (!atlas.deflatedTexture.compressed.empty())
+    pipeline.SetDeflatedTexture(std::move(atlas.deflatedTexture));
   try {
     pipeline.Write(atlas.image, onStep, keepOriginal);
   } catch (...) {

@@ -16,6 +16,7 @@
 #include "common/hresult.h"
 #include "render/drawing_check.h"
 #include "render/font.h"
+#include "resource/parallel_deflate.h"
 #include "texture/image.h"
 
 namespace app {
@@ -41,6 +42,9 @@ struct BuiltAtlas {
       : image(std::move(drawn)), findings(std::move(found)) {}
   texture::CompressedImage image;
   render::GlyphFindings findings;
+  /// The image's blocks deflated for the files, when the builder made them
+  /// with the blocks; empty otherwise, and the writer deflates them.
+  resource::DeflatedRun deflatedTexture;
 };
 
 /// Draws, checks and compresses the atlas of `text` (CheckedAtlasBuilder),

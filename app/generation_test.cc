@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/atlas_builder.h"
 #include "app/game_folder.h"
@@ -331,10 +332,13 @@ AtlasEngine StandInEngine(const std::function<bool(std::uint32_t)>& inks,
                                const render::GlyphFonts&, render::RenderEngine,
                                bool curlyQuotes, std::u16string_view text,
                                render::FitMode,
-                               std::span<const render::GlyphSource>) {
+                               std::span<const render::GlyphSource>,
+                               const RowsDrawn& rowsDrawn) {
     std::uint32_t index = 0;
     render::WalkGlyphCells(
         text, render::kAtlasGrid, curlyQuotes, [&](const render::GlyphCell& c) {
+          // The rows above this cell's row of cells are done.
+          if (rowsDrawn) rowsDrawn(static_cast<std::uint32_t>(c.box.top));
           if (!inks(index++) || c.unit == u'\uE000') return;
           std::size_t at = (std::size_t(c.box.top + 33) * surface.width() +
                             std::size_t(c.box.left + 32)) *
@@ -433,6 +437,36 @@ TEST_F(DrawingCheckTest, FallbackDrawnAsTheNotdefBoxIsReportedMissing) {
   EXPECT_EQ(findings_.missing, u"、");
   EXPECT_TRUE(findings_.fallback.empty());
   EXPECT_TRUE(findings_.blank.empty());
+}
+
+// The atlas stage deflates the blocks while the engine draws (the stand-in
+// reports each finished row of cells); the files are those the writer makes
+// when it deflates the finished image itself, byte for byte.
+TEST_F(DrawingCheckTest, OverlappedStagesWriteTheFilesOfStagedOnes) {
+  std::vector<Bytes> written[2];
+  for (bool staged : {false, true}) {
+    test::MakeGameFolder(dir_.path(), true, OverfullTable());
+    for (Episode episode : kEpisodeOrder)
+      std::filesystem::remove(BackupPathFor(Wtd(episode)));
+    AtlasBuilder overlapped = CheckedAtlasBuilder(
+        StandInEngine([](std::uint32_t) { return true; }), {});
+    AtlasBuilder builder = overlapped;
+    if (staged) {
+      builder = [overlapped](const render::GlyphFonts& fonts,
+                             render::RenderEngine engine, bool curlyQuotes,
+                             std::u16string_view text) {
+        BuiltAtlas atlas = overlapped(fonts, engine, curlyQuotes, text);
+        EXPECT_FALSE(atlas.deflatedTexture.compressed.empty());
+        atlas.deflatedTexture = {};
+        return atlas;
+      };
+    }
+    GenerationServices services{recording_, messages_, builder};
+    EXPECT_EQ(GenerateFontTexture(services, settings_),
+              GenerationOutcome::Generated);
+    written[staged] = AllWtd();
+  }
+  EXPECT_TRUE(written[0] == written[1]);
 }
 
 TEST_F(DrawingCheckTest, FewEmptyCellsAreReportedNotFatal) {

@@ -7,6 +7,7 @@
 #include "common/result.h"
 #include "render/drawing_check.h"
 #include "render/glyph_atlas.h"
+#include "resource/font_texture_stream.h"
 #include "texture/compress.h"
 
 namespace app {
@@ -23,12 +24,14 @@ AtlasEngine SystemAtlasEngine() {
                    const render::GlyphFonts& fonts,
                    render::RenderEngine renderEngine, bool curlyQuotes,
                    std::u16string_view text, render::FitMode fit,
-                   std::span<const render::GlyphSource> sources) {
+                   std::span<const render::GlyphSource> sources,
+                   const RowsDrawn& rowsDrawn) {
     std::vector<render::GlyphCell> cells =
         render::CollectGlyphCells(text, render::kAtlasGrid, curlyQuotes);
     render::FitOptions options;
     options.mode = fit;
     options.sources = sources;
+    options.rowsDrawn = rowsDrawn;
     options.engineClips = renderEngine == render::RenderEngine::GdiPlus;
     options.blankCanvas = true;
     return render::DrawFittedGlyphs(
@@ -38,12 +41,29 @@ AtlasEngine SystemAtlasEngine() {
   return engine;
 }
 
-CheckedAtlas DrawCheckedAtlas(const AtlasEngine& engine,
-                              const StageObserver& observer,
-                              const render::GlyphFonts& fonts,
-                              render::RenderEngine renderEngine,
-                              bool curlyQuotes, std::u16string_view text,
-                              render::FitMode fit) {
+namespace {
+
+texture::ImageView ViewOf(const render::DrawingSurface& surface) {
+  texture::ImageView view;
+  view.width = surface.width();
+  view.height = surface.height();
+  view.format = texture::DXGI_FORMAT_B8G8R8A8_UNORM;
+  view.rowPitch = surface.rowPitch();
+  view.slicePitch = view.rowPitch * view.height;
+  view.pixels = surface.pixels().data();
+  return view;
+}
+
+// DrawCheckedAtlas into `canvas`, which the caller owns, telling `onCanvas`
+// of the zero-filled canvas before the drawing starts and `rowsDrawn` of its
+// finished rows. Returns the findings.
+render::GlyphFindings DrawAndCheck(
+    const AtlasEngine& engine, const StageObserver& observer,
+    const render::GlyphFonts& fonts, render::RenderEngine renderEngine,
+    bool curlyQuotes, std::u16string_view text, render::FitMode fit,
+    std::optional<render::DrawingSurface>& canvas,
+    const std::function<void(const render::DrawingSurface&)>& onCanvas,
+    const RowsDrawn& rowsDrawn) {
   render::GlyphCoverage coverage = TimeStage(observer, "检查字体覆盖", [&] {
     return engine.measure(fonts, renderEngine, curlyQuotes, text);
   });
@@ -52,18 +72,35 @@ CheckedAtlas DrawCheckedAtlas(const AtlasEngine& engine,
   std::string drawing =
       "绘制 " + std::to_string(coverage.cells.size()) + " 个字形";
   render::FitReport fitted;
-  render::DrawingSurface surface = TimeStage(observer, drawing, [&] {
-    render::DrawingSurface canvas(render::GlyphAtlas::kWidth,
-                                  render::GlyphAtlas::kHeight);
-    fitted = engine.draw(canvas, fonts, renderEngine, curlyQuotes, text, fit,
-                         sources);
-    return canvas;
+  TimeStage(observer, drawing, [&] {
+    canvas.emplace(render::GlyphAtlas::kWidth, render::GlyphAtlas::kHeight);
+    if (onCanvas) onCanvas(*canvas);
+    fitted = engine.draw(*canvas, fonts, renderEngine, curlyQuotes, text, fit,
+                         sources, rowsDrawn);
+    // Every row is final now: the texture is made while the drawing is
+    // checked, which only reads it.
+    if (rowsDrawn) rowsDrawn(canvas->height());
   });
   render::GlyphFindings findings =
-      render::CheckDrawing(surface.pixels(), surface.width(), surface.height(),
+      render::CheckDrawing(canvas->pixels(), canvas->width(), canvas->height(),
                            std::move(coverage), renderEngine, fitted);
   findings.Add(fitted, fonts);
-  return {std::move(surface), std::move(findings)};
+  return findings;
+}
+
+}  // namespace
+
+CheckedAtlas DrawCheckedAtlas(const AtlasEngine& engine,
+                              const StageObserver& observer,
+                              const render::GlyphFonts& fonts,
+                              render::RenderEngine renderEngine,
+                              bool curlyQuotes, std::u16string_view text,
+                              render::FitMode fit) {
+  std::optional<render::DrawingSurface> canvas;
+  render::GlyphFindings findings =
+      DrawAndCheck(engine, observer, fonts, renderEngine, curlyQuotes, text,
+                   fit, canvas, {}, {});
+  return {std::move(*canvas), std::move(findings)};
 }
 
 BuiltAtlas BuildGlyphAtlas(const AtlasEngine& engine,
@@ -71,24 +108,24 @@ BuiltAtlas BuildGlyphAtlas(const AtlasEngine& engine,
                            const render::GlyphFonts& fonts,
                            render::RenderEngine renderEngine, bool curlyQuotes,
                            std::u16string_view text, render::FitMode fit) {
-  CheckedAtlas atlas = DrawCheckedAtlas(engine, observer, fonts, renderEngine,
-                                        curlyQuotes, text, fit);
-  // The compressor reads the engine's bitmap in place: no 64 MiB copy.
-  texture::CompressedImage image = TimeStage(observer, "压缩为 BC3", [&] {
-    texture::ImageView view;
-    view.width = atlas.surface.width();
-    view.height = atlas.surface.height();
-    view.format = texture::DXGI_FORMAT_B8G8R8A8_UNORM;
-    view.rowPitch = atlas.surface.rowPitch();
-    view.slicePitch = view.rowPitch * view.height;
-    view.pixels = atlas.surface.pixels().data();
-    texture::CompressedImage compressed;
-    THROW_IF_FAILED(texture::CompressImage(view, texture::DXGI_FORMAT_BC3_UNORM,
-                                           texture::CompressParallel, 0.5f,
-                                           compressed));
-    return compressed;
-  });
-  return {std::move(image), std::move(atlas.findings)};
+  // The stream reads the engine's bitmap in place (no 64 MiB copy) and
+  // works on the rows the engine reports finished while it draws the rest.
+  // The canvas is declared first so that it outlives the stream: when the
+  // drawing or its check throws, the stream's workers are stopped and
+  // joined before the bitmap they read is freed.
+  std::optional<render::DrawingSurface> canvas;
+  std::optional<resource::FontTextureStream> stream;
+  render::GlyphFindings findings = DrawAndCheck(
+      engine, observer, fonts, renderEngine, curlyQuotes, text, fit, canvas,
+      [&](const render::DrawingSurface& drawn) {
+        stream.emplace(ViewOf(drawn));
+      },
+      [&](std::uint32_t rows) { stream->RowsFinal(rows); });
+  resource::FontTexture texture = TimeStage(observer, "压缩为 BC3 与 deflate",
+                                            [&] { return stream->Finish(); });
+  BuiltAtlas built(std::move(texture.image), std::move(findings));
+  built.deflatedTexture = std::move(texture.deflated);
+  return built;
 }
 
 AtlasBuilder CheckedAtlasBuilder(AtlasEngine engine, StageObserver observer,

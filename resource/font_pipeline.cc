@@ -13,26 +13,9 @@
 namespace resource {
 namespace {
 
-std::uint32_t Adler(std::uint32_t adler, std::span<const std::byte> data) {
-  // adler32 takes at most 4 GiB per call (our spans are far smaller), and a
-  // null buffer asks it for the initial value, whatever the running one.
-  if (data.empty()) return adler;
-  return static_cast<std::uint32_t>(
-      adler32(adler, reinterpret_cast<const Bytef*>(data.data()),
-              static_cast<uInt>(data.size())));
-}
-
-// A run of the zlib stream: raw deflate data, and the Adler-32 and length
-// of what it expands to.
-struct DeflatedRun {
-  std::vector<std::byte> compressed;
-  std::uint32_t adler = 1;
-  std::size_t expandedBytes = 0;
-};
-
 DeflatedRun Deflate(std::span<const std::byte> data, DeflateEnd end,
                     bool parallel) {
-  return {DeflateRaw(data, {}, end, parallel), Adler(1, data), data.size()};
+  return DeflateRun(data, end, parallel);
 }
 
 }  // namespace
@@ -152,7 +135,12 @@ void FontTexturePipeline::Write(const texture::CompressedImage& image,
   auto step = [&](PipelineStep what, std::size_t i) {
     if (onStep) onStep(what, i);
   };
-  DeflatedRun texture;
+  // Deflated with the image's blocks (the atlas stage overlaps the two),
+  // or here, once.
+  DeflatedRun texture = std::move(deflatedTexture_);
+  THROW_HR_IF(common::kEInvalidArg,
+              !texture.compressed.empty() &&
+                  texture.expandedBytes != kFontTextureBytes);
   std::vector<std::unique_ptr<common::PendingReplacement>> pending;
   for (std::size_t i = 0; i < files_.size(); ++i) {
     step(PipelineStep::Read, i);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/file_system.h"
+#include "resource/parallel_deflate.h"
 #include "texture/image.h"
 
 namespace resource {
@@ -63,6 +64,14 @@ class FontTexturePipeline {
              const StepObserver& onStep = {},
              const KeepOriginal& keepOriginal = {});
 
+  /// The font texture's blocks already deflated, as a run ended with a sync
+  /// flush (FontTextureStream makes it while the blocks are compressed):
+  /// Write then stores it instead of deflating the image itself. It must
+  /// expand to the bytes of the image given to Write.
+  void SetDeflatedTexture(DeflatedRun texture) {
+    deflatedTexture_ = std::move(texture);
+  }
+
   /// How many files Write has put in place.
   std::size_t replaced() const { return replaced_; }
 
@@ -76,6 +85,7 @@ class FontTexturePipeline {
   std::vector<std::future<std::shared_ptr<Prepared>>> futures_;
   std::atomic<bool> stop_{false};
   std::size_t replaced_ = 0;
+  DeflatedRun deflatedTexture_;
   std::thread worker_;
 };
 

@@ -249,6 +249,24 @@ HRESULT SetUpLoop(const ImageView& source, const ImageView& image,
 
 }  // namespace
 
+HRESULT CompressBlockRows(const ImageView& source, const ImageView& image,
+                          std::uint32_t firstRow, std::uint32_t lastRow,
+                          const CompressTuning& tuning) {
+  if (image.width != source.width || image.height != source.height)
+    return kEInvalidArg;
+  BlockLoop loop;
+  HRESULT hr = SetUpLoop(source, image, 0, tuning, loop);
+  if (common::Failed(hr)) return hr;
+  const std::uint64_t rows = loop.blockCount / loop.blocksPerRow;
+  if (firstRow > lastRow || lastRow > rows) return kEInvalidArg;
+  BlockWorker worker(loop);
+  if (!worker.Run(firstRow * loop.blocksPerRow, lastRow * loop.blocksPerRow,
+                  true))
+    return kEFail;
+  worker.Flush();
+  return common::kSOk;
+}
+
 CompressTuning DefaultCompressTuning() {
   return {SelectBc3BatchKernel(), true};
 }

@@ -52,4 +52,14 @@ HRESULT CompressImageTuned(const ImageView& source, std::uint32_t targetFormat,
                            CompressedImage& result,
                            const CompressTuning& tuning);
 
+/// The block loop over the rows of blocks [firstRow, lastRow) of `source`
+/// alone, on the calling thread, into `image`, the level that Allocate2D
+/// made for it. For a texture made in pieces while its source is still
+/// being drawn: pieces that cover the image write the bytes of one
+/// CompressImage call, whatever their order or thread. Returns an HRESULT
+/// as CompressImage does; rows past the image are E_INVALIDARG.
+HRESULT CompressBlockRows(const ImageView& source, const ImageView& image,
+                          std::uint32_t firstRow, std::uint32_t lastRow,
+                          const CompressTuning& tuning);
+
 }  // namespace texture
