@@ -30,6 +30,17 @@ common::Path BackupPathFor(const common::Path& wtd) {
   return backup;
 }
 
+common::Path BeforeRunPathFor(const common::Path& wtd) {
+  common::Path copy = wtd;
+  copy += ".karstel-before";
+  return copy;
+}
+
+void KeepBeforeRun(common::FileSystem& fs, const common::Path& wtd) {
+  auto source = fs.OpenForRead(wtd);
+  CopyFile(fs, *source, BeforeRunPathFor(wtd), wtd);
+}
+
 bool KeepOriginalOnce(common::FileSystem& fs, const common::Path& wtd) {
   common::Path backup = BackupPathFor(wtd);
   switch (fs.EntryKindOf(backup)) {

@@ -9,6 +9,16 @@ namespace app {
 /// The backup beside `wtd`: "fonts.wtd.karstel-backup".
 common::Path BackupPathFor(const common::Path& wtd);
 
+/// The copy of `wtd` as it was before a generation, kept beside it until the
+/// generation has replaced every file or been undone:
+/// "fonts.wtd.karstel-before".
+common::Path BeforeRunPathFor(const common::Path& wtd);
+
+/// Copies `wtd` to BeforeRunPathFor, written atomically with the owner,
+/// group and mode of `wtd`, in place of any earlier such copy. Throws the
+/// failure; `wtd` itself is never changed.
+void KeepBeforeRun(common::FileSystem& fs, const common::Path& wtd);
+
 /// Copies `wtd` to its backup, written atomically with the owner, group and
 /// mode of `wtd`, unless a backup already exists: it then holds the file
 /// from before the first generation, which later runs must not replace with

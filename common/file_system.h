@@ -179,6 +179,9 @@ class PendingReplacement {
   /// destroyed.
   void Commit();
 
+  /// The finished new file, until it is committed.
+  const Path& temporary() const { return temporary_; }
+
  private:
   FileSystem& fs_;
   Path destination_;
