@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "app/game_folder_lock.h"
 #include "app/original_backup.h"
 #include "common/result.h"
 #include "common/text.h"
@@ -280,6 +281,18 @@ std::string FinishInterruptedRun(common::FileSystem& fs,
   return "上次生成在替换 " +
          std::string(EpisodeName(journal.entries[firstLeft].episode)) +
          " 前中断，已完成替换 (" + Names(journal, 0) + " 均已是新贴图)";
+}
+
+std::string FinishInterruptedRunIfIdle(common::FileSystem& fs,
+                                       const common::Path& gameFolder) {
+  if (fs.EntryKindOf(JournalPath(gameFolder)) == common::EntryKind::Absent)
+    return {};
+  auto lock = fs.LockExclusive(GameFolderLockPath(gameFolder),
+                               std::chrono::milliseconds(0));
+  if (!lock) return {};
+  std::string told = FinishInterruptedRun(fs, gameFolder);
+  RemoveLeftovers(fs, gameFolder);
+  return told;
 }
 
 void RemoveLeftovers(common::FileSystem& fs, const common::Path& gameFolder) {

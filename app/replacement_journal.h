@@ -98,6 +98,14 @@ UndoOutcome UndoRun(common::FileSystem& fs, const common::Path& gameFolder,
 std::string FinishInterruptedRun(common::FileSystem& fs,
                                  const common::Path& gameFolder);
 
+/// For what only looks at a folder (detect, the dialog): settles an
+/// interrupted run in `gameFolder` as FinishInterruptedRun does, unless there
+/// is no journal (nothing is touched then, not even the lock) or another run
+/// holds the folder, whose journal is then no interrupted one. Returns the
+/// line to tell, empty for nothing; throws as FinishInterruptedRun does.
+std::string FinishInterruptedRunIfIdle(common::FileSystem& fs,
+                                       const common::Path& gameFolder);
+
 /// Removes what killed runs left in the game folder: temporaries of their
 /// own naming whose writer is gone, beside each fonts.wtd, its backup, its
 /// copy from before a run and the journal, and such copies, which only a

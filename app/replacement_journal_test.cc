@@ -226,6 +226,22 @@ TEST_F(InterruptedRunTest, AFailedReplacementIsUndone) {
   EXPECT_EQ(Leftovers(), std::vector<std::string>{});
 }
 
+// What killed runs leave of their own naming goes at the next run: the
+// temporaries of each file, of its backup beside an existing backup, of its
+// copy from before a run and of the journal, and such copies themselves.
+TEST_F(InterruptedRunTest, LeftoversOfKilledRunsAreRemoved) {
+  ASSERT_EQ(Generate(1), GenerationOutcome::Generated);
+  const std::string wtd = Wtd(Episode::TBoGT).generic_string();
+  for (const std::string& name :
+       {wtd + ".karstel-77-0.tmp", wtd + ".karstel-backup.karstel-77-1.tmp",
+        wtd + ".karstel-before.karstel-77-2.tmp", wtd + ".karstel-before",
+        JournalPath(folder_).generic_string() + ".karstel-77-3.tmp"})
+    fs_.Put(name, test::SmallFontsWtd(5));
+  fs_.earlierRunsGone = true;
+  EXPECT_EQ(Recover(), "");
+  EXPECT_EQ(Leftovers(), std::vector<std::string>{});
+}
+
 // The journal is outside data: anything but what the program writes is
 // refused, with the player told, and no file is touched.
 TEST(ReplacementJournalTest, ReadsWhatItWritesAndRefusesAnythingElse) {

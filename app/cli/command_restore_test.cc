@@ -11,7 +11,9 @@
 #include "app/game_folder_lock.h"
 #include "app/generation.h"
 #include "app/original_backup.h"
+#include "app/replacement_journal.h"
 #include "app/test_util.h"
+#include "common/memory_file_system.h"
 #include "testing/temp_dir.h"
 
 namespace app {
@@ -189,6 +191,53 @@ TEST_F(OriginalBackupTest, ALinkAtTheBackupNameIsNeitherTakenNorFollowed) {
   EXPECT_TRUE(test::ReadBytes(Wtd(Episode::IV)) == before);
   EXPECT_TRUE(std::filesystem::is_symlink(Backup(Episode::IV)));
   EXPECT_TRUE(test::ReadBytes(elsewhere) == planted);
+}
+
+// A restore after a generation killed between two replacements first
+// finishes that generation and says so, then restores the originals, and
+// leaves none of the dead run's files.
+TEST(RestoreAfterKillTest, FinishesTheKilledRunFirst) {
+  common::MemoryFileSystem fs;
+  test::MakeGameFolder(fs, "game");
+  std::vector<Bytes> originals;
+  for (Episode episode : kEpisodeOrder)
+    originals.push_back(fs.Get(AppendPath("game", FontsWtdPath(episode))));
+  GenerationSettings settings;
+  render::SetFaceName(settings.mainFont, u"Main");
+  render::SetFaceName(settings.symbolFont, u"Main");
+  settings.gameFolder = "game";
+  settings.episodes = {Episode::IV, Episode::TBoGT, Episode::TLAD};
+  RecordingMessageSink messages;
+  GenerationServices services{
+      fs, messages,
+      [](const render::GlyphFonts&, render::RenderEngine, bool,
+         std::u16string_view) { return test::PatternAtlas(1); }};
+  const std::string tbogt =
+      AppendPath("game", FontsWtdPath(Episode::TBoGT)).generic_string();
+  fs.beforeChange = [&](const std::string& change) {
+    if (change.starts_with("replace ") && change.ends_with(" " + tbogt)) {
+      fs.frozen = true;  // nothing more reaches the disk
+      THROW_HR(common::kEFail);
+    }
+  };
+  GenerateFontTexture(services, settings);
+  ASSERT_TRUE(fs.Exists(JournalPath("game")));
+  fs.beforeChange = {};
+  fs.frozen = false;
+  fs.earlierRunsGone = true;
+
+  std::ostringstream out, err;
+  CommandContext context{fs, out, err};
+  const std::vector<std::string> args = {"--game-folder=game"};
+  EXPECT_EQ(RunRestore(context, args), kExitSuccess);
+  EXPECT_NE(err.str().find("上次生成在替换 TBoGT 前中断，已完成替换"),
+            std::string::npos)
+      << err.str();
+  for (std::size_t i = 0; i < 3; ++i)
+    EXPECT_TRUE(fs.Get(AppendPath("game", FontsWtdPath(kEpisodeOrder[i]))) ==
+                originals[i]);
+  for (const auto& [name, content] : fs.files)
+    EXPECT_EQ(name.find("karstel"), std::string::npos) << name;
 }
 
 #if !defined(_WIN32)
