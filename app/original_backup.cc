@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "resource/patch.h"
 #include "resource/resource_file.h"
 
 namespace app {
@@ -76,10 +77,12 @@ RestoreOutcome RestoreOriginal(common::FileSystem& fs,
   }
   {
     // A backup that cannot be opened is a failure of the disk and is
-    // thrown; one whose content does not load is refused.
+    // thrown; one that a generation would refuse to read (a container that
+    // does not load, pointers or blocks that inspect and generate refuse)
+    // is refused: the game would fare no better with it.
     auto file = fs.OpenForReadNoFollow(backup);
     try {
-      resource::LoadResource(*file);
+      resource::FontPatch(resource::LoadResource(*file)).Apply(nullptr);
     } catch (const common::ResultException&) {
       LOG_CAUGHT_EXCEPTION();
       return RestoreOutcome::DamagedBackup;

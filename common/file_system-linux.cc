@@ -85,7 +85,12 @@ class PosixOutputFile final : public OutputFile {
     // the file as theirs, which is what they could do by hand too.
     if (::fchown(fd_.get(), st.st_uid, st.st_gid) != 0)
       (void)::fchown(fd_.get(), static_cast<uid_t>(-1), st.st_gid);
-    THROW_LAST_ERROR_IF(::fchmod(fd_.get(), st.st_mode & 07777) != 0);
+    // A disk that keeps no modes (FAT32 or exFAT through FUSE says ENOSYS,
+    // others EPERM or ENOTSUP) gives every file the same: the copy is as
+    // good as the original there, and the write goes on.
+    if (::fchmod(fd_.get(), st.st_mode & 07777) != 0)
+      THROW_LAST_ERROR_IF(errno != ENOSYS && errno != EPERM &&
+                          errno != ENOTSUP && errno != EOPNOTSUPP);
   }
   void Close() override {
     int fd = fd_.release();

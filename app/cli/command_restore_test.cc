@@ -14,6 +14,9 @@
 #include "app/replacement_journal.h"
 #include "app/test_util.h"
 #include "common/memory_file_system.h"
+#include "resource/bytes.h"
+#include "resource/test_util.h"
+#include "resource/texture_dictionary.h"
 #include "testing/temp_dir.h"
 
 namespace app {
@@ -122,9 +125,16 @@ TEST_F(OriginalBackupTest, DamagedBackupIsRefusedAndNothingChanges) {
   Bytes huge = backup;
   const std::uint32_t flags = 0x10 | (2047u << 15) | (13u << 26);
   for (int i = 0; i < 4; ++i) huge[8 + i] = std::byte(flags >> (8 * i));
+  // A sound container whose first texture pointer has tag 0xF, which no file
+  // holds and generate refuses.
+  Bytes body = resource::test::InflateBody(backup);
+  const std::uint32_t pointers = resource::PointerPayload(
+      resource::Read32(body.data() + resource::kRootTexturesOffset));
+  resource::Write32(body.data() + pointers, 0xF0000000u);
+  const Bytes external = resource::test::Recompressed(backup, body);
   for (const Bytes& damaged :
        {Bytes(backup.begin(), backup.begin() + backup.size() / 2),
-        Bytes(16, std::byte{'x'}), Bytes{}, huge}) {
+        Bytes(16, std::byte{'x'}), Bytes{}, huge, external}) {
     test::WriteBytes(Backup(Episode::IV), damaged);
     EXPECT_EQ(RestoreOriginal(fs_, Wtd(Episode::IV)),
               RestoreOutcome::DamagedBackup);
