@@ -255,7 +255,12 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
   }
   try {
     if (!HasCharacterTable(services.fs, settings.gameFolder)) {
-      messages.ShowMessage(MessageIcon::Warning, kCharacterTableMissing);
+      const bool something = services.fs.StatusOf(AppendPath(
+                                 settings.gameFolder, CharacterTablePath())) !=
+                             common::EntryKind::Absent;
+      messages.ShowMessage(MessageIcon::Warning, something
+                                                     ? kCharacterTableNotAFile
+                                                     : kCharacterTableMissing);
       return GenerationOutcome::Warned;
     }
     if (settings.episodes.empty()) return GenerationOutcome::NothingSelected;

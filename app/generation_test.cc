@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cstdlib>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include "app/atlas_builder.h"
 #include "app/game_folder.h"
 #include "app/original_backup.h"
@@ -158,6 +162,19 @@ TEST_F(GenerationTest, DeletedTableWarnsAndWritesNothing) {
   EXPECT_EQ(atlasBuilds_, 0);
   EXPECT_EQ(AllWtd(), before);
 }
+
+#if !defined(_WIN32)
+TEST_F(GenerationTest, APipeAtTheTableIsToldAsWhatItIs) {
+  test::MakeGameFolder(dir_.path(), false);
+  const common::Path table = AppendPath(dir_.path(), CharacterTablePath());
+  std::filesystem::create_directories(table.parent_path());
+  ASSERT_EQ(::mkfifo(table.c_str(), 0600), 0);
+  EXPECT_EQ(Generate(), GenerationOutcome::Warned);
+  EXPECT_EQ(messages_.messages,
+            Only(MessageIcon::Warning, kCharacterTableNotAFile));
+  EXPECT_TRUE(recording_.log.empty());
+}
+#endif
 
 TEST_F(GenerationTest, TableCheckIgnoresMissingFontsWtd) {
   test::MakeGameFolder(dir_.path());

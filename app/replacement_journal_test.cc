@@ -6,6 +6,7 @@
 #include "app/generation.h"
 #include "app/original_backup.h"
 #include "app/test_util.h"
+#include "common/text.h"
 #include "testing/bytes_of.h"
 
 namespace app {
@@ -215,7 +216,8 @@ TEST_F(InterruptedRunTest, AFailedReplacementIsUndone) {
   ASSERT_TRUE(failure_);
   EXPECT_EQ(failure_->replaced, std::vector<Episode>{Episode::IV});
   EXPECT_NE(messages_.details.back().find(
-                "IV 仍是这次生成的新文件，生成前的文件保存在 " + ivBefore),
+                "IV 仍是这次生成的新文件，生成前的文件保存在 " +
+                common::PathToUtf8(BeforeRunPathFor(Wtd(Episode::IV)))),
             std::string::npos)
       << messages_.details.back();
   fs_.beforeChange = {};
