@@ -153,6 +153,32 @@ TEST_F(InterruptedRunTest, TheNextGenerationTellsWhatItFinished) {
   EXPECT_EQ(Leftovers(), std::vector<std::string>{});
 }
 
+// What only looks (detect, the dialog) settles a journal too, but never the
+// one of a run that holds the folder, and touches nothing without one.
+TEST_F(InterruptedRunTest, LookingSettlesOnlyWhenNoRunHoldsTheFolder) {
+  ASSERT_EQ(Generate(1), GenerationOutcome::Generated);
+  fs_.log.clear();
+  EXPECT_EQ(FinishInterruptedRunIfIdle(fs_, folder_), "");
+  EXPECT_EQ(fs_.log, std::vector<std::string>{});
+  const std::string tlad = Wtd(Episode::TLAD).generic_string();
+  fs_.beforeChange = [&](const std::string& change) {
+    if (change.starts_with("replace ") && change.ends_with(" " + tlad)) {
+      fs_.frozen = true;
+      throw Killed{};
+    }
+  };
+  Generate(2);
+  Restart();
+  const auto killed = fs_.files;
+  {
+    auto running = LockGameFolder(fs_, folder_);
+    EXPECT_EQ(FinishInterruptedRunIfIdle(fs_, folder_), "");
+    EXPECT_TRUE(fs_.files == killed);
+  }
+  EXPECT_NE(FinishInterruptedRunIfIdle(fs_, folder_), "");
+  EXPECT_FALSE(fs_.Exists(JournalPath(folder_)));
+}
+
 // A new file lost after the kill (a disk check, another tool) cannot be put
 // in place: every file goes back to how it was before the run.
 TEST_F(InterruptedRunTest, ALostNewFileUndoesTheWholeRun) {
