@@ -248,6 +248,34 @@ TEST_F(GenerationTest, MissingVariantFolderChangesNothing) {
   EXPECT_TRUE(failure_->replaced.empty());
 }
 
+// On disk, where the file as it was is kept as a second name of it: a
+// failed second replacement puts the first file back exactly as it was
+// right before this run, not as its backup from the first run has it.
+TEST_F(GenerationTest, AFailedReplacementPutsTheRunsFilesBack) {
+  test::MakeGameFolder(dir_.path());
+  ASSERT_EQ(Generate(), GenerationOutcome::Generated);
+  const std::vector<Bytes> before = AllWtd();
+  const std::string tbogt = " " + Wtd(Episode::TBoGT).generic_string();
+  recording_.onRecord = [&](const std::string& line) {
+    if (line.starts_with("replace ") && line.ends_with(tbogt))
+      THROW_HR(common::HresultFromWin32(common::kErrorIoDevice));
+  };
+  atlasSeed_ = 2;
+  EXPECT_EQ(Generate(), GenerationOutcome::Failed);
+  EXPECT_EQ(AllWtd(), before);
+  ASSERT_TRUE(failure_);
+  EXPECT_TRUE(failure_->replaced.empty());
+  EXPECT_NE(messages_.details.back().find("没有更改任何游戏文件。"),
+            std::string::npos);
+  for (const auto& entry :
+       std::filesystem::recursive_directory_iterator(dir_.path())) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name.find("karstel") == std::string::npos ||
+                name.ends_with(".karstel-backup"))
+        << name;
+  }
+}
+
 TEST_F(GenerationTest, DamagedVariantChangesNothing) {
   test::MakeGameFolder(dir_.path());
   Bytes broken = WtdBytes(Episode::TBoGT);

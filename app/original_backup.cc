@@ -38,8 +38,13 @@ common::Path BeforeRunPathFor(const common::Path& wtd) {
 }
 
 void KeepBeforeRun(common::FileSystem& fs, const common::Path& wtd) {
+  const common::Path copy = BeforeRunPathFor(wtd);
+  // A second name of the file costs no copy of its bytes: the replacement
+  // that follows gives `wtd` a new file and leaves this one as it was.
+  fs.RemoveFile(copy);
+  if (fs.LinkFile(wtd, copy)) return;
   auto source = fs.OpenForRead(wtd);
-  CopyFile(fs, *source, BeforeRunPathFor(wtd), wtd);
+  CopyFile(fs, *source, copy, wtd);
 }
 
 bool KeepOriginalOnce(common::FileSystem& fs, const common::Path& wtd) {

@@ -14,9 +14,10 @@ common::Path BackupPathFor(const common::Path& wtd);
 /// "fonts.wtd.karstel-before".
 common::Path BeforeRunPathFor(const common::Path& wtd);
 
-/// Copies `wtd` to BeforeRunPathFor, written atomically with the owner,
-/// group and mode of `wtd`, in place of any earlier such copy. Throws the
-/// failure; `wtd` itself is never changed.
+/// Keeps `wtd` as it is at BeforeRunPathFor, in place of any earlier such
+/// copy: as a second name of the file where the file system allows it, else
+/// as a copy written atomically with the owner, group and mode of `wtd`.
+/// Throws the failure; `wtd` itself is never changed.
 void KeepBeforeRun(common::FileSystem& fs, const common::Path& wtd);
 
 /// Copies `wtd` to its backup, written atomically with the owner, group and

@@ -256,6 +256,18 @@ void RealFileSystem::RemoveFile(const Path& path) noexcept {
   ::unlink(path.c_str());
 }
 
+bool RealFileSystem::LinkFile(const Path& existing, const Path& link) noexcept {
+  struct stat st;
+  if (::lstat(existing.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::link(existing.c_str(), link.c_str()) != 0) return false;
+  // The new name is durable only once its folder entry is on disk.
+  Path folder = link.has_parent_path() ? link.parent_path() : Path(".");
+  UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir && ::fsync(dir.get()) == 0) return true;
+  ::unlink(link.c_str());
+  return false;
+}
+
 namespace {
 
 // Older versions named temporaries after a clock reading rather than the

@@ -329,6 +329,13 @@ void RealFileSystem::RemoveFile(const Path& path) noexcept {
   ::DeleteFileW(path.c_str());
 }
 
+// A second name of a game file would keep the file open to changes through
+// either name, and a replace through ReplaceFileW may carry the replaced
+// file's identity over; a copy is plain.
+bool RealFileSystem::LinkFile(const Path&, const Path&) noexcept {
+  return false;
+}
+
 void RealFileSystem::RemoveAbandonedTemporaries(
     const Path& destination) noexcept {
   // A live writer's file cannot be deleted while it is open (see

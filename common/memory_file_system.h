@@ -37,6 +37,8 @@ class MemoryFileSystem final : public FileSystem {
   std::unique_ptr<OutputFile> CreateForWrite(const Path& path) override;
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;
+  /// Memory holds no links: always false.
+  bool LinkFile(const Path&, const Path&) noexcept override { return false; }
   /// Removes the temporaries of runs that were killed, once the test says
   /// so with earlierRunsGone: memory knows no processes.
   void RemoveAbandonedTemporaries(const Path& destination) noexcept override;
