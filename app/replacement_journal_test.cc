@@ -294,8 +294,8 @@ TEST(ReplacementJournalTest, ReadsWhatItWritesAndRefusesAnythingElse) {
       head + "GTA5 fonts.wtd.karstel-1-0.tmp backup\nend\n",
       head + "IV fonts.wtd.karstel-1-0.tmp kept\nend\n",
       head + "IV  fonts.wtd.karstel-1-0.tmp backup\nend\n",
-      "Karstel journal 2\nreplacing\nIV fonts.wtd.karstel-1-0.tmp "
-      "backup\nend\n",
+      std::string("Karstel journal 2\nreplacing\n") +
+          "IV fonts.wtd.karstel-1-0.tmp backup\nend\n",
       "Karstel journal 1\npaused\nIV fonts.wtd.karstel-1-0.tmp backup\nend\n",
       head + "IV fonts.wtd.karstel-1-0.tmp backup\r\nend\n",
       head + std::string(5000, 'x') + "\nend\n",
