@@ -255,12 +255,10 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
   }
   try {
     if (!HasCharacterTable(services.fs, settings.gameFolder)) {
-      const bool something = services.fs.StatusOf(AppendPath(
-                                 settings.gameFolder, CharacterTablePath())) !=
-                             common::EntryKind::Absent;
-      messages.ShowMessage(MessageIcon::Warning, something
-                                                     ? kCharacterTableNotAFile
-                                                     : kCharacterTableMissing);
+      messages.ShowMessage(
+          MessageIcon::Warning,
+          CharacterTableWarning(services.fs, settings.gameFolder,
+                                kCharacterTableMissing));
       return GenerationOutcome::Warned;
     }
     if (settings.episodes.empty()) return GenerationOutcome::NothingSelected;

@@ -126,11 +126,6 @@ inline constexpr char kFontNotChosen[] = "尚未选择字体";
 inline constexpr char kGameFolderNotChosen[] = "尚未选择游戏目录";
 inline constexpr char kCharacterTableMissing[] =
     "游戏目录下找不到 char_table.dat，请确认已安装汉化补丁。";
-/// Something that is no file is at the table's name (a pipe, a device, a
-/// folder): said as what it is, rather than as missing.
-inline constexpr char kCharacterTableNotAFile[] =
-    "游戏目录下的 char_table.dat 不是普通文件 "
-    "(是文件夹、管道或设备)，无法读取。";
 inline constexpr char kGenerated[] = "生成成功";
 inline constexpr char kGenerationFailed[] =
     "生成贴图时出现错误。\n如果已经替换汉化贴图，请尝试还原原版贴图。";

@@ -173,6 +173,12 @@ TEST_F(GenerationTest, APipeAtTheTableIsToldAsWhatItIs) {
   EXPECT_EQ(messages_.messages,
             Only(MessageIcon::Warning, kCharacterTableNotAFile));
   EXPECT_TRUE(recording_.log.empty());
+  // A folder given by hand is told the same.
+  RecordingMessageSink chosen;
+  common::Path folder;
+  EXPECT_FALSE(AcceptChosenFolder(real_, chosen, dir_.path(), folder));
+  EXPECT_EQ(chosen.messages,
+            Only(MessageIcon::Warning, kCharacterTableNotAFile));
 }
 #endif
 
