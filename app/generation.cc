@@ -158,12 +158,22 @@ std::optional<render::GlyphFindings> RunPipeline(
                    replaceFailed);
   } catch (...) {
     if (!undo) {
-      // Nothing was replaced.
+      // Nothing was replaced. A journal that stays must keep the copies it
+      // names: from them, the next run sees that nothing was replaced.
       services.fs.RemoveFile(JournalPath(folder));
-      for (const common::Path& backup : keptNowAll)
-        services.fs.RemoveFile(backup);
-      for (const JournalEntry& entry : journal.entries)
-        services.fs.RemoveFile(BeforeRunPathFor(WtdOf(folder, entry)));
+      bool journalGone = false;
+      try {
+        journalGone = services.fs.EntryKindOf(JournalPath(folder)) ==
+                      common::EntryKind::Absent;
+      } catch (...) {
+        LOG_CAUGHT_EXCEPTION();
+      }
+      if (journalGone) {
+        for (const common::Path& backup : keptNowAll)
+          services.fs.RemoveFile(backup);
+        for (const JournalEntry& entry : journal.entries)
+          services.fs.RemoveFile(BeforeRunPathFor(WtdOf(folder, entry)));
+      }
     }
     if (undo)
       for (const auto& [episode, hr] : undo->stillNew) {
