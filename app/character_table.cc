@@ -44,6 +44,17 @@ CharacterTable ReadCharacterTable(common::InputFile& file) {
   THROW_HR_IF(common::kEInvalidArg,
               4 + 4 * static_cast<std::uint64_t>(count) != fileSize);
 
+  // One entry per character of the Basic Multilingual Plane at most: a
+  // larger table is no patch's, and is refused before it fills memory.
+  if (count > kMaxCharacterTableEntries) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "字符表声明了 %u 项，超过 %u 项的上限，不是汉化补丁的"
+                  "char_table.dat",
+                  static_cast<unsigned>(count),
+                  static_cast<unsigned>(kMaxCharacterTableEntries));
+    THROW_HR_MSG(common::kFileTooLarge, text);
+  }
   // The size check bounds the buffer by the file's real size.
   std::vector<std::byte> entries(4 * static_cast<std::size_t>(count));
   ReadFully(file, entries);

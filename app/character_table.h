@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,10 +19,14 @@ namespace app {
 /// added.
 using CharacterTable = std::u16string;
 
+/// The most entries a table may have: one per code unit.
+inline constexpr std::uint32_t kMaxCharacterTableEntries = 65536;
+
 /// Reads the whole table from `file`, positioned at its start. Throws
 /// 0x80070026 when the count or the entries arrive short, E_INVALIDARG when
-/// the file size is not 4 + 4 x count, E_NOTIMPL for an entry above U+FFFF,
-/// and what the file throws.
+/// the file size is not 4 + 4 x count, 0x800700DF (with words for the
+/// player) for more than kMaxCharacterTableEntries entries, E_NOTIMPL for an
+/// entry above U+FFFF, and what the file throws.
 CharacterTable ReadCharacterTable(common::InputFile& file);
 
 /// The file image of a table of `units`: the writer's side of the format.

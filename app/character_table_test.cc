@@ -13,11 +13,15 @@ namespace {
 using test::Bytes;
 using test::CodeOf;
 
-Bytes Le32(std::initializer_list<std::uint32_t> words) {
+Bytes Le32(std::span<const std::uint32_t> words) {
   Bytes bytes;
+  bytes.reserve(words.size() * 4);
   for (std::uint32_t w : words)
     for (int i = 0; i < 4; ++i) bytes.push_back(std::byte(w >> (8 * i)));
   return bytes;
+}
+Bytes Le32(std::initializer_list<std::uint32_t> words) {
+  return Le32(std::span(words.begin(), words.size()));
 }
 
 CharacterTable Read(const Bytes& bytes) {
@@ -90,6 +94,20 @@ TEST(ReadCharacterTableTest, SizeBeyondFourGigabytesIsNotCutTo32Bits) {
   TricklingFile file(Le32({1, 0x4E00}), 4096);
   file.size_ = (std::uint64_t{1} << 32) + 8;
   EXPECT_EQ(CodeOf([&] { ReadCharacterTable(file); }), common::kEInvalidArg);
+}
+
+// A table larger than the code units there are is refused before its
+// entries take any memory: a 1 GiB file with a matching count, or one entry
+// too many; the largest table is read.
+TEST(ReadCharacterTableTest, TablePastOneEntryPerUnitIsRefused) {
+  for (std::uint32_t count : {0x10000000u, kMaxCharacterTableEntries + 1}) {
+    TricklingFile file(Le32({count}), 4096);
+    file.size_ = 4 + 4 * std::uint64_t{count};
+    EXPECT_EQ(CodeOf([&] { ReadCharacterTable(file); }), common::kFileTooLarge);
+  }
+  std::vector<std::uint32_t> largest(kMaxCharacterTableEntries + 1, 0x4E00);
+  largest[0] = kMaxCharacterTableEntries;
+  EXPECT_EQ(Read(Le32(largest)).size(), kMaxCharacterTableEntries);
 }
 
 TEST(ReadCharacterTableTest, EntryBeyondTheBasicPlaneIsNotImplemented) {

@@ -141,12 +141,17 @@ std::string RemedyText(HRESULT hr, const common::Path& file) {
 
 std::string ChangedText(const GenerationFailure& failure) {
   if (failure.replaced.empty()) return "没有更改任何游戏文件。";
-  std::string text = "已替换:";
-  for (Episode episode : failure.replaced)
-    text += " " + std::string(EpisodeName(episode));
+  std::string text = "已替换的文件未能全部还原:";
+  for (std::size_t i = 0; i < failure.replaced.size(); ++i) {
+    text += "\n" + std::string(EpisodeName(failure.replaced[i])) +
+            " 仍是这次生成的新文件";
+    if (i < failure.stillNewCopies.size())
+      text += "，生成前的文件保存在 " +
+              common::PathToUtf8(failure.stillNewCopies[i]);
+  }
   return text +
-         "；其余未更改。可用命令行的 restore 还原 (karstel restore，Windows "
-         "上为 karstel-cli.exe restore)。";
+         "\n其余版本与生成前相同。下次生成或还原 (karstel restore，Windows "
+         "上为 karstel-cli.exe restore) 时会再次尝试还原。";
 }
 
 std::string FailureDetails(const GenerationFailure& failure) {

@@ -24,8 +24,9 @@ std::string CodeText(HRESULT hr);
 /// restore a damaged fonts.wtd.
 std::string RemedyText(HRESULT hr, const common::Path& file);
 
-/// What a failed generation changed: "没有更改任何游戏文件。" when it failed
-/// before the first replacement, else the variants it replaced.
+/// What a failed generation changed: "没有更改任何游戏文件。" when every
+/// file is as it was before the run, else which variants still hold the
+/// run's new file and where their earlier one is kept.
 std::string ChangedText(const GenerationFailure& failure);
 
 /// Step, file, reason (the failure's own words when it has them), code and

@@ -56,10 +56,10 @@ std::string MissingUnder(common::FileSystem& fs, const common::Path& folder,
                          const std::vector<common::Path>& names) {
   std::string missing;
   for (const common::Path& name : names) {
-    if (KindLogged(fs, AppendPath(folder, name)) ==
-        common::EntryKind::RegularFile)
-      continue;
+    common::EntryKind kind = KindLogged(fs, AppendPath(folder, name));
+    if (kind == common::EntryKind::RegularFile) continue;
     missing += (missing.empty() ? "" : "、") + common::PathToUtf8(name);
+    if (kind != common::EntryKind::Absent) missing += " (不是普通文件)";
   }
   return missing;
 }
@@ -135,6 +135,15 @@ bool HasCharacterTable(common::FileSystem& fs, const common::Path& folder) {
   return IsRegularFile(fs, AppendPath(folder, CharacterTablePath()));
 }
 
+const char* CharacterTableWarning(common::FileSystem& fs,
+                                  const common::Path& folder,
+                                  const char* missing) {
+  return KindLogged(fs, AppendPath(folder, CharacterTablePath())) ==
+                 common::EntryKind::Absent
+             ? missing
+             : kCharacterTableNotAFile;
+}
+
 bool DetectGameFolder(common::FileSystem& fs, MessageSink& messages,
                       RegistryReader& registry, common::Path& gameFolder,
                       std::string_view notFound) {
@@ -156,8 +165,10 @@ bool DetectGameFolder(common::FileSystem& fs, MessageSink& messages,
     return false;
   }
   if (!CheckLogged([&] { return HasCharacterTable(fs, folder); })) {
-    messages.ShowMessage(MessageIcon::Warning, kDetectedWithoutCharacterTable,
-                         FolderProblem(fs, folder, true));
+    messages.ShowMessage(
+        MessageIcon::Warning,
+        CharacterTableWarning(fs, folder, kDetectedWithoutCharacterTable),
+        FolderProblem(fs, folder, true));
     return false;
   }
   gameFolder = std::move(folder);
@@ -173,8 +184,10 @@ bool AcceptChosenFolder(common::FileSystem& fs, MessageSink& messages,
     return false;
   }
   if (!HasCharacterTable(fs, chosen)) {
-    messages.ShowMessage(MessageIcon::Warning, kChosenWithoutCharacterTable,
-                         FolderProblem(fs, chosen, true));
+    messages.ShowMessage(
+        MessageIcon::Warning,
+        CharacterTableWarning(fs, chosen, kChosenWithoutCharacterTable),
+        FolderProblem(fs, chosen, true));
     return false;
   }
   gameFolder = std::move(chosen);

@@ -41,6 +41,13 @@ std::string FolderProblem(common::FileSystem& fs, const common::Path& folder,
 /// True when char_table.dat exists under `folder`.
 bool HasCharacterTable(common::FileSystem& fs, const common::Path& folder);
 
+/// The warning for a folder without a usable char_table.dat: `missing`, or
+/// kCharacterTableNotAFile where something else is at its name. Never
+/// throws: a failed test counts as missing.
+const char* CharacterTableWarning(common::FileSystem& fs,
+                                  const common::Path& folder,
+                                  const char* missing);
+
 /// Reads source 1, or source 2 only when source 1 cannot be read at all,
 /// validates the folder and stores it in `gameFolder` (with "GTAIV" appended
 /// where the files are found there). Otherwise shows one of three warnings
@@ -72,6 +79,11 @@ inline constexpr char kDetectedWithoutCharacterTable[] =
     "找到游戏目录，但缺少 char_table.dat。\n请确认已安装汉化补丁。";
 inline constexpr char kChosenWithoutFontsWtd[] =
     "选择的目录下未找到 fonts.wtd。";
+/// Something that is no file is at the table's name (a pipe, a device, a
+/// folder): said as what it is, rather than as missing.
+inline constexpr char kCharacterTableNotAFile[] =
+    "游戏目录下的 char_table.dat 不是普通文件 "
+    "(是文件夹、管道或设备)，无法读取。";
 inline constexpr char kChosenWithoutCharacterTable[] =
     "选择的目录下未找到 char_table.dat。\n请确认已安装汉化补丁。";
 

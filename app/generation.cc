@@ -12,6 +12,7 @@
 #include "app/game_folder_lock.h"
 #include "app/original_backup.h"
 #include "app/progress.h"
+#include "app/replacement_journal.h"
 #include "common/result.h"
 #include "common/text.h"
 #include "resource/font_pipeline.h"
@@ -63,7 +64,7 @@ class WritingStages {
 // `where` follows the run, so that a failure can say what it was doing.
 std::optional<render::GlyphFindings> RunPipeline(
     const GenerationServices& services, const GenerationSettings& settings,
-    GenerationFailure& where) {
+    GenerationFailure& where, std::string& recovered) {
   where = {"读取字符表", AppendPath(settings.gameFolder, CharacterTablePath())};
   CharacterTable table = TimeStage(services.onStage, where.step, [&] {
     return ReadTableOf(services.fs, settings.gameFolder);
@@ -80,6 +81,13 @@ std::optional<render::GlyphFindings> RunPipeline(
   // fonts.wtd to the last replace.
   where = {"锁定游戏目录", GameFolderLockPath(settings.gameFolder)};
   auto lock = LockGameFolder(services.fs, settings.gameFolder);
+  // An earlier run killed among its replacements is settled before any
+  // file is read: this run must start from all variants old or all new.
+  where = {"恢复上次中断的生成", JournalPath(settings.gameFolder)};
+  recovered = FinishInterruptedRun(services.fs, settings.gameFolder);
+  if (!recovered.empty() && services.onRecovered)
+    services.onRecovered(recovered);
+  RemoveLeftovers(services.fs, settings.gameFolder);
   // Files are opened only once the table has been read; they are prepared
   // while the atlas is drawn.
   resource::FontTexturePipeline pipeline(services.fs, files);
@@ -114,26 +122,78 @@ std::optional<render::GlyphFindings> RunPipeline(
         break;
     }
   };
-  // Each original is kept before any file is replaced. A backup made in a
-  // run that then replaced nothing is taken back: nothing changed.
+  // Each original is kept before any file is replaced, and so is each file
+  // as it is now, which an undo puts back: where the backup is written in
+  // this run, it is that copy. A backup made in a run that then changed
+  // nothing is taken back.
+  const common::Path& folder = settings.gameFolder;
   std::vector<common::Path> keptNowAll;
+  Journal journal;
   auto keepOriginal = [&](std::size_t i) {
-    if (KeepOriginalOnce(services.fs, files[i].destination))
-      keptNowAll.push_back(BackupPathFor(files[i].destination));
+    const common::Path& wtd = files[i].destination;
+    bool kept = KeepOriginalOnce(services.fs, wtd);
+    if (kept)
+      keptNowAll.push_back(BackupPathFor(wtd));
+    else
+      KeepBeforeRun(services.fs, wtd);
+    journal.entries.push_back({chosen[i], {}, kept});
+  };
+  auto beforeReplacing = [&](const std::vector<common::Path>& newFiles) {
+    for (std::size_t i = 0; i < newFiles.size(); ++i)
+      journal.entries[i].newFile = newFiles[i].filename();
+    where = {"写入替换记录", JournalPath(folder)};
+    WriteJournal(services.fs, folder, journal);
+  };
+  std::optional<UndoOutcome> undo;
+  auto replaceFailed = [&](std::size_t replaced) {
+    try {
+      undo = UndoRun(services.fs, folder, journal, replaced);
+    } catch (...) {
+      // Out of memory: the journal stays, and the next run undoes.
+      undo = UndoOutcome{{{chosen[0], LOG_CAUGHT_EXCEPTION()}}};
+    }
   };
   if (!atlas.deflatedTexture.compressed.empty())
     pipeline.SetDeflatedTexture(std::move(atlas.deflatedTexture));
   try {
-    pipeline.Write(atlas.image, onStep, keepOriginal);
+    pipeline.Write(atlas.image, onStep, keepOriginal, beforeReplacing,
+                   replaceFailed);
   } catch (...) {
-    if (pipeline.replaced() == 0)
-      for (const common::Path& backup : keptNowAll)
-        services.fs.RemoveFile(backup);
-    where.replaced.assign(
-        chosen.begin(),
-        chosen.begin() + static_cast<std::ptrdiff_t>(pipeline.replaced()));
+    if (!undo) {
+      // Nothing was replaced. A journal that stays must keep the copies it
+      // names: from them, the next run sees that nothing was replaced.
+      services.fs.RemoveFile(JournalPath(folder));
+      bool journalGone = false;
+      try {
+        journalGone = services.fs.EntryKindOf(JournalPath(folder)) ==
+                      common::EntryKind::Absent;
+      } catch (...) {
+        LOG_CAUGHT_EXCEPTION();
+      }
+      if (journalGone) {
+        for (const common::Path& backup : keptNowAll)
+          services.fs.RemoveFile(backup);
+        for (const JournalEntry& entry : journal.entries)
+          services.fs.RemoveFile(BeforeRunPathFor(WtdOf(folder, entry)));
+      }
+    }
+    if (undo)
+      for (const auto& [episode, hr] : undo->stillNew) {
+        where.replaced.push_back(episode);
+        where.stillNewCopies.push_back(BeforeRunOf(
+            folder,
+            *std::find_if(journal.entries.begin(), journal.entries.end(),
+                          [episode = episode](const JournalEntry& e) {
+                            return e.episode == episode;
+                          })));
+      }
     throw;
   }
+  // Committed: the journal goes first, then the copies it named.
+  services.fs.RemoveFile(JournalPath(folder));
+  for (const JournalEntry& entry : journal.entries)
+    if (!entry.keptInBackup)
+      services.fs.RemoveFile(BeforeRunPathFor(WtdOf(folder, entry)));
   stages.Finish();
   if (services.onWritten) {
     for (std::size_t i = 0; i < chosen.size(); ++i) {
@@ -216,6 +276,12 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
   MessageSink& messages = services.messages;
   std::optional<render::GlyphFindings> findings;
   GenerationFailure where{"检查游戏目录", settings.gameFolder};
+  // What became of an interrupted earlier run, told once.
+  std::string recovered;
+  auto told = [&](const std::string& text) {
+    if (recovered.empty() || services.onRecovered) return text;
+    return recovered + "\n\n" + text;
+  };
   if (!render::IsChosen(settings.mainFont) ||
       !render::IsChosen(settings.symbolFont)) {
     messages.ShowMessage(MessageIcon::Warning, kFontNotChosen);
@@ -227,11 +293,14 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
   }
   try {
     if (!HasCharacterTable(services.fs, settings.gameFolder)) {
-      messages.ShowMessage(MessageIcon::Warning, kCharacterTableMissing);
+      messages.ShowMessage(
+          MessageIcon::Warning,
+          CharacterTableWarning(services.fs, settings.gameFolder,
+                                kCharacterTableMissing));
       return GenerationOutcome::Warned;
     }
     if (settings.episodes.empty()) return GenerationOutcome::NothingSelected;
-    findings = RunPipeline(services, settings, where);
+    findings = RunPipeline(services, settings, where, recovered);
   } catch (...) {
     // A table test that fails for another reason than absence lands here as
     // well: something is wrong with the folder, and the user should hear so.
@@ -239,13 +308,14 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
     where.detail = common::CaughtMessage();
     // The fixed text, and in its details the step, the file, the cause,
     // what to do and what changed.
-    messages.ShowMessage(MessageIcon::Error, kGenerationFailed,
-                         FailureDetails(where) + "\n" + ChangedText(where));
+    messages.ShowMessage(
+        MessageIcon::Error, kGenerationFailed,
+        told(FailureDetails(where) + "\n" + ChangedText(where)));
     if (services.onFailure) services.onFailure(where);
     return GenerationOutcome::Failed;
   }
   if (!findings) {
-    messages.ShowMessage(MessageIcon::Error, kStrictStopped);
+    messages.ShowMessage(MessageIcon::Error, told(kStrictStopped));
     return GenerationOutcome::Failed;
   }
   // A font moved to keep its glyphs whole is news, not a warning; a glyph
@@ -255,7 +325,7 @@ GenerationOutcome GenerateFontTexture(const GenerationServices& services,
   messages.ShowMessage(ClosingMessage(problems) == kGenerated
                            ? MessageIcon::Information
                            : MessageIcon::Warning,
-                       ClosingMessage(*findings));
+                       told(ClosingMessage(*findings)));
   return GenerationOutcome::Generated;
 }
 

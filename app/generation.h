@@ -67,9 +67,13 @@ struct GenerationFailure {
   common::Path file;
   HRESULT hr = 0;
   std::string detail;  ///< the failure's own words, in Chinese; may be empty
-  /// The variants whose fonts.wtd the run replaced before it failed; none
-  /// when it failed before the first replacement, which changes nothing.
+  /// The variants that still hold this run's new fonts.wtd: a failure
+  /// among the replacements puts back the files already replaced, and only
+  /// those it could not put back stay here, each with the copy that holds it
+  /// as it was before the run (stillNewCopies). None when every file is as
+  /// it was before the run.
   std::vector<Episode> replaced;
+  std::vector<common::Path> stillNewCopies;
 };
 using FailureObserver = std::function<void(const GenerationFailure&)>;
 
@@ -92,6 +96,10 @@ struct GenerationServices {
   /// line prints it; the dialog keeps to its one text. May be empty.
   FailureObserver onFailure;
   WrittenObserver onWritten;  ///< may be empty
+  /// Hears the one line that says how an interrupted earlier run was
+  /// finished or undone before this one began. Where empty, the line opens
+  /// the run's closing message.
+  std::function<void(const std::string&)> onRecovered;
 };
 
 /// The platform's engines as an AtlasBuilder, with the drawing checked.
@@ -106,12 +114,14 @@ enum class GenerationOutcome { Generated, Warned, NothingSelected, Failed };
 /// table, builds the atlas once and patches the chosen variants, all or
 /// none: every variant's file is read, checked and written beside it
 /// before the first one is replaced, in the order IV, TBoGT, TLAD, each
-/// kept as it was in its backup when it has none yet. Any failure after
-/// validation is logged and shown as one fixed error; one before the first
-/// replacement changes nothing. The closing message tells of characters the
-/// texture lacks or draws with another font (icon Warning then); with `strict`
-/// such findings fail the run before anything is written. Throws nothing once
-/// validation has passed.
+/// kept as it was in its backup when it has none yet. The replacements are
+/// one commit: an earlier run interrupted among them is first finished or
+/// undone, and told of, and a failure among them puts back the files already
+/// replaced. Any failure after validation is logged and shown as one fixed
+/// error, and changes nothing where the undo succeeds. The closing message
+/// tells of characters the texture lacks or draws with another font (icon
+/// Warning then); with `strict` such findings fail the run before anything is
+/// written. Throws nothing once validation has passed.
 GenerationOutcome GenerateFontTexture(const GenerationServices& services,
                                       const GenerationSettings& settings);
 

@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include "app/atlas_builder.h"
 #include "app/game_folder.h"
 #include "app/original_backup.h"
@@ -160,6 +164,25 @@ TEST_F(GenerationTest, DeletedTableWarnsAndWritesNothing) {
   EXPECT_EQ(AllWtd(), before);
 }
 
+#if !defined(_WIN32)
+TEST_F(GenerationTest, APipeAtTheTableIsToldAsWhatItIs) {
+  test::MakeGameFolder(dir_.path(), false);
+  const common::Path table = AppendPath(dir_.path(), CharacterTablePath());
+  std::filesystem::create_directories(table.parent_path());
+  ASSERT_EQ(::mkfifo(table.c_str(), 0600), 0);
+  EXPECT_EQ(Generate(), GenerationOutcome::Warned);
+  EXPECT_EQ(messages_.messages,
+            Only(MessageIcon::Warning, kCharacterTableNotAFile));
+  EXPECT_TRUE(recording_.log.empty());
+  // A folder given by hand is told the same.
+  RecordingMessageSink chosen;
+  common::Path folder;
+  EXPECT_FALSE(AcceptChosenFolder(real_, chosen, dir_.path(), folder));
+  EXPECT_EQ(chosen.messages,
+            Only(MessageIcon::Warning, kCharacterTableNotAFile));
+}
+#endif
+
 TEST_F(GenerationTest, TableCheckIgnoresMissingFontsWtd) {
   test::MakeGameFolder(dir_.path());
   std::filesystem::remove_all(dir_.path() / "pc");
@@ -230,6 +253,34 @@ TEST_F(GenerationTest, MissingVariantFolderChangesNothing) {
   EXPECT_EQ(WtdBytes(Episode::TBoGT), before[1]);
   ASSERT_TRUE(failure_);
   EXPECT_TRUE(failure_->replaced.empty());
+}
+
+// On disk, where the file as it was is kept as a second name of it: a
+// failed second replacement puts the first file back exactly as it was
+// right before this run, not as its backup from the first run has it.
+TEST_F(GenerationTest, AFailedReplacementPutsTheRunsFilesBack) {
+  test::MakeGameFolder(dir_.path());
+  ASSERT_EQ(Generate(), GenerationOutcome::Generated);
+  const std::vector<Bytes> before = AllWtd();
+  const std::string tbogt = " " + Wtd(Episode::TBoGT).generic_string();
+  recording_.onRecord = [&](const std::string& line) {
+    if (line.starts_with("replace ") && line.ends_with(tbogt))
+      THROW_HR(common::HresultFromWin32(common::kErrorIoDevice));
+  };
+  atlasSeed_ = 2;
+  EXPECT_EQ(Generate(), GenerationOutcome::Failed);
+  EXPECT_EQ(AllWtd(), before);
+  ASSERT_TRUE(failure_);
+  EXPECT_TRUE(failure_->replaced.empty());
+  EXPECT_NE(messages_.details.back().find("没有更改任何游戏文件。"),
+            std::string::npos);
+  for (const auto& entry :
+       std::filesystem::recursive_directory_iterator(dir_.path())) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name.find("karstel") == std::string::npos ||
+                name.ends_with(".karstel-backup"))
+        << name;
+  }
 }
 
 TEST_F(GenerationTest, DamagedVariantChangesNothing) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "resource/patch.h"
 #include "resource/resource_file.h"
 
 namespace app {
@@ -28,6 +29,22 @@ common::Path BackupPathFor(const common::Path& wtd) {
   common::Path backup = wtd;
   backup += ".karstel-backup";
   return backup;
+}
+
+common::Path BeforeRunPathFor(const common::Path& wtd) {
+  common::Path copy = wtd;
+  copy += ".karstel-before";
+  return copy;
+}
+
+void KeepBeforeRun(common::FileSystem& fs, const common::Path& wtd) {
+  const common::Path copy = BeforeRunPathFor(wtd);
+  // A second name of the file costs no copy of its bytes: the replacement
+  // that follows gives `wtd` a new file and leaves this one as it was.
+  fs.RemoveFile(copy);
+  if (fs.LinkFile(wtd, copy)) return;
+  auto source = fs.OpenForRead(wtd);
+  CopyFile(fs, *source, copy, wtd);
 }
 
 bool KeepOriginalOnce(common::FileSystem& fs, const common::Path& wtd) {
@@ -65,10 +82,12 @@ RestoreOutcome RestoreOriginal(common::FileSystem& fs,
   }
   {
     // A backup that cannot be opened is a failure of the disk and is
-    // thrown; one whose content does not load is refused.
+    // thrown; one that a generation would refuse to read (a container that
+    // does not load, pointers or blocks that inspect and generate refuse)
+    // is refused: the game would fare no better with it.
     auto file = fs.OpenForReadNoFollow(backup);
     try {
-      resource::LoadResource(*file);
+      resource::FontPatch(resource::LoadResource(*file)).Apply(nullptr);
     } catch (const common::ResultException&) {
       LOG_CAUGHT_EXCEPTION();
       return RestoreOutcome::DamagedBackup;

@@ -10,6 +10,7 @@
 #include "app/discovery/steam_library.h"
 #include "app/discovery/vdf.h"
 #include "app/discovery/wine_registry.h"
+#include "app/replacement_journal.h"
 #include "app/test_util.h"
 #include "common/hresult.h"
 #include "common/memory_file_system.h"
@@ -74,6 +75,26 @@ TEST(ReaderFuzzTest, CharacterTableGivesATableOrAKnownCode) {
       EXPECT_EQ(4 + 4 * table.size(), text.size());
     } catch (const common::ResultException& e) {
       EXPECT_TRUE(known.contains(e.GetErrorCode())) << e.what();
+    }
+  }
+}
+
+TEST(ReaderFuzzTest, JournalReadsBackOrIsRefused) {
+  std::mt19937 random(1392);
+  const std::string seed =
+      "Karstel journal 1\nreplacing\nIV fonts.wtd.karstel-41-0.tmp backup\n"
+      "TBoGT fonts.wtd.karstel-41-1.tmp before\nTLAD "
+      "fonts.wtd.karstel-41-2.tmp before\nend\n";
+  for (int round = 0; round < kRounds; ++round) {
+    std::string text = Mutate(seed, random);
+    try {
+      Journal journal = DecodeJournal(text);
+      EXPECT_EQ(EncodeJournal(journal), text);
+      for (const JournalEntry& entry : journal.entries)
+        EXPECT_EQ(NewFileOf("game", entry).parent_path(),
+                  WtdOf("game", entry).parent_path());
+    } catch (const common::ResultException& e) {
+      EXPECT_EQ(e.GetErrorCode(), kJournalDamaged) << text;
     }
   }
 }

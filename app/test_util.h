@@ -162,6 +162,11 @@ class RecordingFileSystem final : public common::FileSystem {
     Record("remove " + path.generic_string());
     inner_.RemoveFile(path);
   }
+  bool LinkFile(const common::Path& existing,
+                const common::Path& link) noexcept override {
+    Record("link " + existing.generic_string() + " " + link.generic_string());
+    return inner_.LinkFile(existing, link);
+  }
   void RemoveAbandonedTemporaries(const common::Path& path) noexcept override {
     inner_.RemoveAbandonedTemporaries(path);
   }

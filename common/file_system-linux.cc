@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <thread>
@@ -83,7 +85,12 @@ class PosixOutputFile final : public OutputFile {
     // the file as theirs, which is what they could do by hand too.
     if (::fchown(fd_.get(), st.st_uid, st.st_gid) != 0)
       (void)::fchown(fd_.get(), static_cast<uid_t>(-1), st.st_gid);
-    THROW_LAST_ERROR_IF(::fchmod(fd_.get(), st.st_mode & 07777) != 0);
+    // A disk that keeps no modes (FAT32 or exFAT through FUSE says ENOSYS,
+    // others EPERM or ENOTSUP) gives every file the same: the copy is as
+    // good as the original there, and the write goes on.
+    if (::fchmod(fd_.get(), st.st_mode & 07777) != 0)
+      THROW_LAST_ERROR_IF(errno != ENOSYS && errno != EPERM &&
+                          errno != ENOTSUP && errno != EOPNOTSUPP);
   }
   void Close() override {
     int fd = fd_.release();
@@ -249,6 +256,18 @@ void RealFileSystem::RemoveFile(const Path& path) noexcept {
   ::unlink(path.c_str());
 }
 
+bool RealFileSystem::LinkFile(const Path& existing, const Path& link) noexcept {
+  struct stat st;
+  if (::lstat(existing.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::link(existing.c_str(), link.c_str()) != 0) return false;
+  // The new name is durable only once its folder entry is on disk.
+  Path folder = link.has_parent_path() ? link.parent_path() : Path(".");
+  UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir && ::fsync(dir.get()) == 0) return true;
+  ::unlink(link.c_str());
+  return false;
+}
+
 namespace {
 
 // Older versions named temporaries after a clock reading rather than the
@@ -296,34 +315,118 @@ class PosixFileLock final : public FileLock {
 
 constexpr std::chrono::milliseconds kLockPoll{50};
 
+// The lock is byte 0 of the file, taken as an open-file-description lock:
+// it lasts while the file is open here and ends with the process, and it
+// meets the POSIX record locks that Wine makes of the Windows program's
+// LockFileEx, so that the two programs exclude each other. Earlier
+// versions took flock, which is taken too, so that they are excluded as
+// well. Returns false when another holder has it.
+bool TryLockFirstByte(int fd) {
+  struct flock range {};
+  range.l_type = F_WRLCK;
+  range.l_whence = SEEK_SET;
+  range.l_start = 0;
+  range.l_len = 1;
+  if (::fcntl(fd, F_OFD_SETLK, &range) != 0) {
+    THROW_LAST_ERROR_IF(errno != EAGAIN && errno != EACCES && errno != EINTR);
+    return false;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  THROW_LAST_ERROR_IF(errno != EWOULDBLOCK && errno != EINTR);
+  range.l_type = F_UNLCK;
+  ::fcntl(fd, F_OFD_SETLK, &range);
+  return false;
+}
+
+// Whether the kernel lists a lock of any kind on the file (one that a live
+// process holds): for a lock file that this user cannot open. Unsure
+// answers count as held.
+bool AnyoneLocks(const struct stat& file) {
+  UniqueFd fd(::open("/proc/locks", O_RDONLY | O_CLOEXEC));
+  if (!fd) return true;
+  std::string text;
+  char chunk[4096];
+  for (;;) {
+    ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return true;
+    if (n == 0) break;
+    text.append(chunk, static_cast<std::size_t>(n));
+    if (text.size() > (64u << 20)) return true;
+  }
+  // "1: POSIX  ADVISORY  WRITE 4321 08:02:131 0 EOF"; "1: -> ..." lines
+  // are waiters, which hold nothing. The device is in hexadecimal.
+  char device[64];
+  std::snprintf(device, sizeof device, " %02x:%02x:%llu ", major(file.st_dev),
+                minor(file.st_dev),
+                static_cast<unsigned long long>(file.st_ino));
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + start, end - start);
+    start = end + 1;
+    if (line.find(" -> ") != std::string_view::npos) continue;
+    if ((std::string(line) + " ").find(device) != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+// A lock file this user may not open, as a run of another user leaves it
+// when it is killed (root's, mode 0600): removed when no live process holds
+// a lock on it, so that it never blocks a run. The name is checked to hold
+// the same file right before the removal; another run that replaced it in
+// between would have had to remove and make it within that instant.
+bool RemoveIfStale(const Path& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (AnyoneLocks(st)) return false;
+  struct stat again;
+  if (::lstat(path.c_str(), &again) != 0 || again.st_ino != st.st_ino ||
+      again.st_dev != st.st_dev)
+    return false;
+  return ::unlink(path.c_str()) == 0;
+}
+
 }  // namespace
 
 std::unique_ptr<FileLock> RealFileSystem::LockExclusive(
     const Path& path, std::chrono::milliseconds wait) {
   const auto deadline = std::chrono::steady_clock::now() + wait;
   for (;;) {
-    // Read access is enough for flock, and lets another user take over a
-    // file that a killed run of an administrator left behind.
     int fd;
     do {
       fd = ::open(path.c_str(),
-                  O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
-                  0644);
+                  O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     THROW_HR_IF(kNotRegularFile, fd < 0 && errno == ELOOP);
+    if (fd < 0 && errno == EACCES) {
+      // Someone else's file: gone if nobody holds it, else theirs to wait
+      // for. A folder this user may not write keeps it, and says so.
+      const int error = errno;
+      if (RemoveIfStale(path)) continue;
+      struct stat st;
+      const bool held = ::lstat(path.c_str(), &st) == 0 && AnyoneLocks(st);
+      THROW_HR_IF(HresultFromErrno(error), !held);
+      if (std::chrono::steady_clock::now() >= deadline) return nullptr;
+      std::this_thread::sleep_for(kLockPoll);
+      continue;
+    }
     THROW_LAST_ERROR_IF(fd < 0);
     UniqueFd owner(fd);
     struct stat held;
     THROW_LAST_ERROR_IF(::fstat(fd, &held) != 0);
     THROW_HR_IF(kNotRegularFile, !S_ISREG(held.st_mode));
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    // Any user must be able to take the lock after a run of this one was
+    // killed, whatever the umask: the file may outlive its maker.
+    if (held.st_uid == ::geteuid()) (void)::fchmod(fd, 0666);
+    if (TryLockFirstByte(fd)) {
       struct stat named;
       if (::stat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
           named.st_ino == held.st_ino)
         return std::make_unique<PosixFileLock>(std::move(owner), path);
       continue;  // the holder before us removed it
     }
-    THROW_LAST_ERROR_IF(errno != EWOULDBLOCK && errno != EINTR);
     if (std::chrono::steady_clock::now() >= deadline) return nullptr;
     std::this_thread::sleep_for(kLockPoll);
   }

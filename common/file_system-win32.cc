@@ -329,6 +329,13 @@ void RealFileSystem::RemoveFile(const Path& path) noexcept {
   ::DeleteFileW(path.c_str());
 }
 
+// A second name of a game file would keep the file open to changes through
+// either name, and a replace through ReplaceFileW may carry the replaced
+// file's identity over; a copy is plain.
+bool RealFileSystem::LinkFile(const Path&, const Path&) noexcept {
+  return false;
+}
+
 void RealFileSystem::RemoveAbandonedTemporaries(
     const Path& destination) noexcept {
   // A live writer's file cannot be deleted while it is open (see
@@ -341,16 +348,65 @@ void RealFileSystem::RemoveAbandonedTemporaries(
 
 namespace {
 
-// Sharing nothing, the handle is the lock; closing it removes the file.
+// The lock is byte 0 of the file, locked with LockFileEx: the file itself is
+// shared, so that the next run can open it and try. Wine carries such a
+// lock onto a POSIX record lock of the file, which the Linux program's
+// open-file-description lock meets: the two programs exclude each other.
+// Released, the file is marked for removal while still locked, then
+// unlocked and closed.
 class Win32FileLock final : public FileLock {
  public:
-  explicit Win32FileLock(UniqueFileHandle h) : h_(std::move(h)) {}
+  Win32FileLock(UniqueFileHandle h, bool removable)
+      : h_(std::move(h)), removable_(removable) {}
+  ~Win32FileLock() override {
+    if (removable_) {
+      FILE_DISPOSITION_INFO remove{TRUE};
+      ::SetFileInformationByHandle(h_.get(), FileDispositionInfo, &remove,
+                                   sizeof remove);
+    }
+    OVERLAPPED at{};
+    ::UnlockFileEx(h_.get(), 0, 1, 0, &at);
+  }
 
  private:
   UniqueFileHandle h_;
+  bool removable_;
 };
 
 constexpr std::chrono::milliseconds kLockPoll{50};
+constexpr DWORD kShareAll =
+    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Opens the lock file, making it if needed: for writing where this user may
+// (Wine then takes a write lock on it), else for reading, which LockFileEx
+// is content with (a file another user made). Null when access is denied
+// either way, which a file being removed also gives for a moment.
+HANDLE OpenLockFile(const Path& path, bool& removable) {
+  // A link at the name is opened, and removed, as itself.
+  const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+  for (DWORD access :
+       {DWORD{GENERIC_READ | GENERIC_WRITE | DELETE}, DWORD{GENERIC_READ}}) {
+    HANDLE h = ::CreateFileW(path.c_str(), access, kShareAll, nullptr,
+                             OPEN_ALWAYS, flags, nullptr);
+    if (h != INVALID_HANDLE_VALUE && h != nullptr) {
+      removable = (access & DELETE) != 0;
+      return h;
+    }
+    THROW_LAST_ERROR_IF(::GetLastError() != ERROR_ACCESS_DENIED);
+  }
+  return nullptr;
+}
+
+// Whether `path` still names the file open as `h`: the holder before us may
+// have removed it while we waited.
+bool StillNamed(const Path& path, HANDLE h) {
+  HANDLE named =
+      ::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (named == INVALID_HANDLE_VALUE || named == nullptr) return false;
+  UniqueFileHandle owner(named);
+  return IdentityOf(named) == IdentityOf(h);
+}
 
 }  // namespace
 
@@ -358,13 +414,9 @@ std::unique_ptr<FileLock> RealFileSystem::LockExclusive(
     const Path& path, std::chrono::milliseconds wait) {
   const auto deadline = std::chrono::steady_clock::now() + wait;
   for (;;) {
-    // A link at the name is opened, and removed, as itself.
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | DELETE, 0, nullptr,
-                             OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE |
-                                 FILE_FLAG_OPEN_REPARSE_POINT,
-                             nullptr);
-    if (h != INVALID_HANDLE_VALUE && h != nullptr) {
+    bool removable = false;
+    HANDLE h = OpenLockFile(path, removable);
+    if (h) {
       UniqueFileHandle owner(h);
       FILE_ATTRIBUTE_TAG_INFO tag;
       THROW_LAST_ERROR_IF(!::GetFileInformationByHandleEx(
@@ -373,17 +425,21 @@ std::unique_ptr<FileLock> RealFileSystem::LockExclusive(
                   ::GetFileType(h) != FILE_TYPE_DISK ||
                       (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
                       IsLink(tag.FileAttributes, tag.ReparseTag));
-      return std::make_unique<Win32FileLock>(std::move(owner));
+      OVERLAPPED at{};
+      if (::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
+                       0, 1, 0, &at)) {
+        if (StillNamed(path, h))
+          return std::make_unique<Win32FileLock>(std::move(owner), removable);
+        continue;  // the holder before us removed it: start over
+      }
+      DWORD error = ::GetLastError();
+      THROW_HR_IF(HresultFromWin32(error),
+                  error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING);
+    } else if (std::chrono::steady_clock::now() >= deadline) {
+      // Never opened: not a holder's file but one this user may not use.
+      THROW_HR(HresultFromWin32(kErrorAccessDenied));
     }
-    // Held: the open shares nothing. Access denied is also what a file
-    // whose last holder is closing it gives, for a moment.
-    DWORD error = ::GetLastError();
-    THROW_HR_IF(HresultFromWin32(error), error != ERROR_SHARING_VIOLATION &&
-                                             error != ERROR_ACCESS_DENIED);
-    if (std::chrono::steady_clock::now() >= deadline) {
-      THROW_HR_IF(HresultFromWin32(error), error == ERROR_ACCESS_DENIED);
-      return nullptr;
-    }
+    if (std::chrono::steady_clock::now() >= deadline) return nullptr;
     std::this_thread::sleep_for(kLockPoll);
   }
 }

@@ -106,6 +106,11 @@ class FileSystem {
   virtual void ReplaceFile(const Path& from, const Path& to) = 0;
   /// Removes a file if it exists; failures are ignored (cleanup only).
   virtual void RemoveFile(const Path& path) noexcept = 0;
+  /// Makes `link`, which must not exist, a second name of the regular file
+  /// `existing`, durably, where the file system allows it. Returns false
+  /// where it does not (no such links there, another volume, any failure):
+  /// the caller copies instead.
+  virtual bool LinkFile(const Path& existing, const Path& link) noexcept = 0;
   /// Takes the exclusive lock of the file `path`, creating it, and waits up
   /// to `wait` while another holder has it: another process, or another
   /// lock taken here. Returns null when it is still held after the wait.
@@ -133,6 +138,7 @@ class RealFileSystem final : public FileSystem {
   std::unique_ptr<OutputFile> CreateForWrite(const Path& path) override;
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;
+  bool LinkFile(const Path& existing, const Path& link) noexcept override;
   void RemoveAbandonedTemporaries(const Path& destination) noexcept override;
   std::unique_ptr<FileLock> LockExclusive(
       const Path& path, std::chrono::milliseconds wait) override;
@@ -178,6 +184,9 @@ class PendingReplacement {
   /// failure of the replace; the temporary is then removed when this is
   /// destroyed.
   void Commit();
+
+  /// The finished new file, until it is committed.
+  const Path& temporary() const { return temporary_; }
 
  private:
   FileSystem& fs_;

@@ -147,5 +147,56 @@ TEST(PosixAtomicWriteTest, ALinkIsReplacedAndItsTargetKept) {
   EXPECT_EQ(Content(target), "old");
 }
 
+// A lock file that a killed run left never blocks a run, whoever made it
+// and whatever its mode: as the player after a run with sudo (root's file,
+// mode 0600), and in every case a file this user may not write. A live
+// holder still does, even when the waiting user cannot open its file.
+TEST(PosixFileLockTest, AStaleLockOfAnyOwnerAndModeDoesNotBlock) {
+  testutil::TempDir dir;
+  RealFileSystem fs;
+  const Path path = dir.path() / "karstel.lock";
+  std::ofstream(path) << "";
+  ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+  EXPECT_TRUE(fs.LockExclusive(path, std::chrono::milliseconds(0)));
+  EXPECT_FALSE(std::filesystem::exists(path));
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "another owner needs root; mode checked";
+
+  // The player's run, in a child that is no longer root.
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+  auto playerLocks = [&] {
+    pid_t child = ::fork();
+    if (child == 0) {
+      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+      try {
+        ::_exit(
+            RealFileSystem().LockExclusive(path, std::chrono::milliseconds(0))
+                ? 0
+                : 1);
+      } catch (...) {
+        ::_exit(2);
+      }
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  std::ofstream(path) << "";
+  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+  EXPECT_EQ(playerLocks(), 0);
+  // The child ended without releasing: its file stays, open to every user.
+  struct stat left;
+  ASSERT_EQ(::stat(path.c_str(), &left), 0);
+  EXPECT_EQ(left.st_uid, 65534u);
+  EXPECT_EQ(left.st_mode & 0777, 0666u);
+  {
+    auto held = fs.LockExclusive(path, std::chrono::milliseconds(0));
+    ASSERT_TRUE(held);
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    EXPECT_EQ(playerLocks(), 1);
+    EXPECT_TRUE(std::filesystem::exists(path));
+  }
+}
+
 }  // namespace
 }  // namespace common

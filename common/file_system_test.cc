@@ -227,6 +227,10 @@ TEST(FileLockTest, ASecondLockIsRefusedUntilTheFirstIsReleased) {
     EXPECT_EQ(real.EntryKindOf(path), EntryKind::Absent);
     EXPECT_TRUE(fs->LockExclusive(path, std::chrono::milliseconds(0)));
   }
+  // A lock file that a killed run left is no lock: nobody holds it.
+  const Path left = dir.path() / "left.lock";
+  std::ofstream(left) << "killed";
+  EXPECT_TRUE(real.LockExclusive(left, std::chrono::milliseconds(0)));
 }
 
 }  // namespace

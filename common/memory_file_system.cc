@@ -32,6 +32,7 @@ class MemoryOutputFile final : public OutputFile {
       : fs_(fs), key_(std::move(key)) {}
   std::size_t Write(std::span<const std::byte> data) override {
     auto guard = fs_.Guard();
+    fs_.Change("write " + key_);
     std::size_t n = data.size();
     if (fs_.writeLimit) {
       std::size_t room = *fs_.writeLimit > fs_.bytesWritten
@@ -49,6 +50,7 @@ class MemoryOutputFile final : public OutputFile {
   }
   void Flush() override {
     auto guard = fs_.Guard();
+    fs_.Change("flush " + key_);
     fs_.log.push_back("flush " + key_);
   }
   void MatchOwnerAndMode(const Path&) override {}
@@ -107,6 +109,7 @@ EntryKind MemoryFileSystem::StatusOf(const Path& path) {
 
 void MemoryFileSystem::CreateFolders(const Path& folder) {
   auto guard = Guard();
+  Change("mkdir " + Key(folder));
   log.push_back("mkdir " + Key(folder));
   const std::string key = FolderKey(folder);
   for (std::size_t end = 0; end != std::string::npos;) {
@@ -154,6 +157,7 @@ Path MemoryFileSystem::CanonicalPath(const Path& path) {
 
 std::unique_ptr<OutputFile> MemoryFileSystem::CreateForWrite(const Path& path) {
   auto guard = Guard();
+  Change("create " + Key(path));
   log.push_back("create " + Key(path));
   CheckWritable(path);
   THROW_HR_IF(HresultFromWin32(kErrorFileExists), files.count(Key(path)));
@@ -163,6 +167,7 @@ std::unique_ptr<OutputFile> MemoryFileSystem::CreateForWrite(const Path& path) {
 
 void MemoryFileSystem::ReplaceFile(const Path& from, const Path& to) {
   auto guard = Guard();
+  Change("replace " + Key(from) + " " + Key(to));
   log.push_back("replace " + Key(from) + " " + Key(to));
   if (replaceFailure) THROW_HR(replaceFailure);
   CheckWritable(to);
@@ -175,9 +180,26 @@ void MemoryFileSystem::ReplaceFile(const Path& from, const Path& to) {
 
 void MemoryFileSystem::RemoveFile(const Path& path) noexcept {
   auto guard = Guard();
+  try {
+    Change("remove " + Key(path));
+  } catch (...) {
+    return;  // a killed run removes nothing
+  }
   log.push_back("remove " + Key(path));
   if (readOnlyFolders.count(ParentKey(Key(path)))) return;
   files.erase(Key(path));
+}
+
+void MemoryFileSystem::Change(const std::string& line) {
+  THROW_HR_IF(kEFail, frozen);
+  if (beforeChange) beforeChange(line);
+}
+
+void MemoryFileSystem::RemoveAbandonedTemporaries(
+    const Path& destination) noexcept {
+  if (!earlierRunsGone) return;
+  RemoveTemporariesIf(*this, destination,
+                      [](const Path&, std::uint64_t) { return true; });
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // recorded, and writes can be made to fail part-way.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -36,8 +37,11 @@ class MemoryFileSystem final : public FileSystem {
   std::unique_ptr<OutputFile> CreateForWrite(const Path& path) override;
   void ReplaceFile(const Path& from, const Path& to) override;
   void RemoveFile(const Path& path) noexcept override;
-  /// Memory has no other runs to leave files behind.
-  void RemoveAbandonedTemporaries(const Path&) noexcept override {}
+  /// Memory holds no links: always false.
+  bool LinkFile(const Path&, const Path&) noexcept override { return false; }
+  /// Removes the temporaries of runs that were killed, once the test says
+  /// so with earlierRunsGone: memory knows no processes.
+  void RemoveAbandonedTemporaries(const Path& destination) noexcept override;
 
   /// Never waits: a lock that is held is refused at once.
   std::unique_ptr<FileLock> LockExclusive(const Path& path,
@@ -71,6 +75,18 @@ class MemoryFileSystem final : public FileSystem {
   /// When set, ReplaceFile throws this code.
   HRESULT replaceFailure = 0;
   std::size_t bytesWritten = 0;
+  /// Hears each change as it is about to happen ("create P", "write P",
+  /// "flush P", "replace A B", "remove P", "mkdir P"); a throw stops it.
+  /// With `frozen`, a test kills a run at a chosen step.
+  std::function<void(const std::string& change)> beforeChange;
+  /// Nothing more reaches the files, as after the process was killed: every
+  /// change throws E_FAIL, and removals are ignored.
+  bool frozen = false;
+  /// The temporaries found are those of a killed run, which
+  /// RemoveAbandonedTemporaries then removes.
+  bool earlierRunsGone = false;
+  /// Tells beforeChange of a change; throws E_FAIL when frozen.
+  void Change(const std::string& line);
 
   /// Held by every operation and by the files' writes: a generation reads
   /// the next variant's file on another thread while it writes this one.

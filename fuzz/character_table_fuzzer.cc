@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     fuzz::Check(app::EncodeCharacterTable(table) == fs.Get("char_table.dat"),
                 "the table writes back as it was read");
   } catch (const common::ResultException& e) {
-    fuzz::CheckRefusal(
-        e, {common::kHandleEof, common::kEInvalidArg, common::kENotImpl});
+    fuzz::CheckRefusal(e, {common::kHandleEof, common::kEInvalidArg,
+                           common::kENotImpl, common::kFileTooLarge});
   }
   return 0;
 }

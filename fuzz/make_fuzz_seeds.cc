@@ -11,6 +11,7 @@
 
 #include "app/character_table.h"
 #include "app/cli/sample_table.h"
+#include "app/replacement_journal.h"
 #include "common/memory_file_system.h"
 #include "resource/resource_file.h"
 #include "resource/sample_wtd.h"
@@ -120,6 +121,12 @@ int main(int argc, char** argv) {
             app::EncodeCharacterTable(app::SampleCharacterTable()));
   WriteSeed(root / "character_table" / "short",
             app::EncodeCharacterTable(u"汉字\n「」『』“”‘’０ａ"));
+  app::Journal journal;
+  journal.entries = {{app::Episode::IV, "fonts.wtd.karstel-41-0.tmp", true},
+                     {app::Episode::TLAD, "fonts.wtd.karstel-41-1.tmp", false}};
+  WriteSeed(root / "journal" / "replacing", app::EncodeJournal(journal));
+  journal.state = app::JournalState::Undoing;
+  WriteSeed(root / "journal" / "undoing", app::EncodeJournal(journal));
   index = 0;
   for (const char* text : kRegistries)
     WriteSeed(root / "wine_registry" / ("system" + std::to_string(index++)),

@@ -128,7 +128,9 @@ void WritePrepared(common::OutputFile& out,
 
 void FontTexturePipeline::Write(const texture::CompressedImage& image,
                                 const StepObserver& onStep,
-                                const KeepOriginal& keepOriginal) {
+                                const KeepOriginal& keepOriginal,
+                                const BeforeReplacing& beforeReplacing,
+                                const ReplaceFailed& replaceFailed) {
   // The record claims one 4096 x 4096 DXT5 level: never fewer bytes.
   THROW_HR_IF(common::kEInvalidArg, image.memory() == nullptr ||
                                         image.byteSize() < kFontTextureBytes);
@@ -166,10 +168,21 @@ void FontTexturePipeline::Write(const texture::CompressedImage& image,
     step(PipelineStep::KeepOriginal, i);
     if (keepOriginal) keepOriginal(i);
   }
-  for (std::size_t i = 0; i < files_.size(); ++i) {
-    step(PipelineStep::Replace, i);
-    pending[i]->Commit();
-    ++replaced_;
+  if (beforeReplacing) {
+    std::vector<common::Path> newFiles;
+    for (const auto& file : pending) newFiles.push_back(file->temporary());
+    beforeReplacing(newFiles);
+  }
+  try {
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      step(PipelineStep::Replace, i);
+      pending[i]->Commit();
+      ++replaced_;
+    }
+  } catch (...) {
+    // Heard while the files not yet replaced still have their new ones.
+    if (replaceFailed) replaceFailed(replaced_);
+    throw;
   }
 }
 

@@ -41,6 +41,17 @@ class FontTexturePipeline {
   /// Keeps the original of a file before any file is replaced; a throw
   /// stops the run with nothing replaced.
   using KeepOriginal = std::function<void(std::size_t file)>;
+  /// Hears the finished new files, in the order of the files, once every
+  /// original is kept and before the first replacement: the caller's
+  /// chance to note them durably, so that a run killed among the
+  /// replacements can be finished. A throw stops the run with nothing
+  /// replaced.
+  using BeforeReplacing =
+      std::function<void(const std::vector<common::Path>& newFiles)>;
+  /// Hears a failed replacement, with how many files were replaced before
+  /// it, while the new files of the rest still exist: the caller's chance
+  /// to undo the replaced ones. The failure is thrown after it.
+  using ReplaceFailed = std::function<void(std::size_t replaced)>;
 
   /// Starts preparing the files, in order, on a worker thread: each is
   /// loaded, checked, edited and laid out around a font texture still to
@@ -55,14 +66,17 @@ class FontTexturePipeline {
   /// Compresses the image's pixels once (4096 x 4096 DXT5, one level), then
   /// waits for each file's preparation and writes its new file beside it.
   /// Once every new file is written, `keepOriginal` runs for each file, and
-  /// only then do the new files replace the old, in order. A failure before
-  /// the first replacement leaves every file as it was and no temporary
-  /// behind; one during the replacements leaves the files before it
-  /// replaced (replaced() says how many) and the rest as they were. Throws
-  /// that failure; call at most once.
+  /// then `beforeReplacing`, and only then do the new files replace the
+  /// old, in order. A failure before the first replacement leaves every file
+  /// as it was and no temporary behind; one during the replacements leaves
+  /// the files before it replaced (replaced() says how many) and the rest as
+  /// they were, once `replaceFailed` has heard of it. Throws that failure;
+  /// call at most once.
   void Write(const texture::CompressedImage& image,
              const StepObserver& onStep = {},
-             const KeepOriginal& keepOriginal = {});
+             const KeepOriginal& keepOriginal = {},
+             const BeforeReplacing& beforeReplacing = {},
+             const ReplaceFailed& replaceFailed = {});
 
   /// The font texture's blocks already deflated, as a run ended with a sync
   /// flush (FontTextureStream makes it while the blocks are compressed):

@@ -11,8 +11,8 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-5}
 build=build/linux-fuzz
-harnesses="resource_load resource_patch backup character_table wine_registry
-  vdf"
+harnesses="resource_load resource_patch backup character_table journal
+  wine_registry vdf"
 # Reports name functions and lines with binutils, without LLVM's tools.
 export ASAN_OPTIONS="external_symbolizer_path=/usr/bin/addr2line"
 export UBSAN_OPTIONS="$ASAN_OPTIONS print_stacktrace=1"

@@ -2,6 +2,8 @@
 #include "app/cli/command_options.h"
 #include "app/discovery/registry.h"
 #include "app/game_folder.h"
+#include "app/replacement_journal.h"
+#include "common/result.h"
 #include "common/text.h"
 
 namespace app {
@@ -20,6 +22,13 @@ int RunDetect(const CommandContext& context, Arguments args) {
                         kNoGameFolderFoundCommandLine))
     return kExitWarning;
   context.out << common::PathToUtf8(gameFolder) << "\n";
+  // A generation interrupted there is settled now, not at the next one.
+  try {
+    std::string told = FinishInterruptedRunIfIdle(context.fs, gameFolder);
+    if (!told.empty()) context.err << "karstel: " << told << "\n";
+  } catch (...) {
+    return ReportFailure(context, "无法处理上次中断的生成");
+  }
   return kExitSuccess;
 }
 

@@ -137,6 +137,9 @@ int RunGenerate(const CommandContext& context, Arguments args) {
   services.onFindings = [&](const render::GlyphFindings& findings) {
     PrintGlyphFindings(context.err, findings);
   };
+  services.onRecovered = [&](const std::string& told) {
+    context.err << "karstel: " << told << "\n";
+  };
   services.onWritten = [&](Episode episode, const common::Path& file,
                            const common::Path& backup) {
     if (drawing->quiet) return;

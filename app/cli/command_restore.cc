@@ -9,6 +9,7 @@
 #include "app/game_folder.h"
 #include "app/game_folder_lock.h"
 #include "app/original_backup.h"
+#include "app/replacement_journal.h"
 #include "common/text.h"
 
 namespace app {
@@ -98,6 +99,15 @@ int RunRestore(const CommandContext& context, Arguments args) {
   } catch (...) {
     return ReportFailure(context,
                          "无法锁定游戏目录 " + common::PathToUtf8(gameFolder));
+  }
+  // An interrupted generation is finished or undone first: the files are
+  // then all of one run, and the backups are what they say.
+  try {
+    std::string told = FinishInterruptedRun(context.fs, gameFolder);
+    if (!told.empty()) context.err << "karstel: " << told << "\n";
+    RemoveLeftovers(context.fs, gameFolder);
+  } catch (...) {
+    return ReportFailure(context, "无法处理上次中断的生成");
   }
   int restored = 0, refused = 0;
   for (Episode episode : kEpisodeOrder) {

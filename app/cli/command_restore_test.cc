@@ -11,7 +11,12 @@
 #include "app/game_folder_lock.h"
 #include "app/generation.h"
 #include "app/original_backup.h"
+#include "app/replacement_journal.h"
 #include "app/test_util.h"
+#include "common/memory_file_system.h"
+#include "resource/bytes.h"
+#include "resource/test_util.h"
+#include "resource/texture_dictionary.h"
 #include "testing/temp_dir.h"
 
 namespace app {
@@ -120,9 +125,16 @@ TEST_F(OriginalBackupTest, DamagedBackupIsRefusedAndNothingChanges) {
   Bytes huge = backup;
   const std::uint32_t flags = 0x10 | (2047u << 15) | (13u << 26);
   for (int i = 0; i < 4; ++i) huge[8 + i] = std::byte(flags >> (8 * i));
+  // A sound container whose first texture pointer has tag 0xF, which no file
+  // holds and generate refuses.
+  Bytes body = resource::test::InflateBody(backup);
+  const std::uint32_t pointers = resource::PointerPayload(
+      resource::Read32(body.data() + resource::kRootTexturesOffset));
+  resource::Write32(body.data() + pointers, 0xF0000000u);
+  const Bytes external = resource::test::Recompressed(backup, body);
   for (const Bytes& damaged :
        {Bytes(backup.begin(), backup.begin() + backup.size() / 2),
-        Bytes(16, std::byte{'x'}), Bytes{}, huge}) {
+        Bytes(16, std::byte{'x'}), Bytes{}, huge, external}) {
     test::WriteBytes(Backup(Episode::IV), damaged);
     EXPECT_EQ(RestoreOriginal(fs_, Wtd(Episode::IV)),
               RestoreOutcome::DamagedBackup);
@@ -189,6 +201,53 @@ TEST_F(OriginalBackupTest, ALinkAtTheBackupNameIsNeitherTakenNorFollowed) {
   EXPECT_TRUE(test::ReadBytes(Wtd(Episode::IV)) == before);
   EXPECT_TRUE(std::filesystem::is_symlink(Backup(Episode::IV)));
   EXPECT_TRUE(test::ReadBytes(elsewhere) == planted);
+}
+
+// A restore after a generation killed between two replacements first
+// finishes that generation and says so, then restores the originals, and
+// leaves none of the dead run's files.
+TEST(RestoreAfterKillTest, FinishesTheKilledRunFirst) {
+  common::MemoryFileSystem fs;
+  test::MakeGameFolder(fs, "game");
+  std::vector<Bytes> originals;
+  for (Episode episode : kEpisodeOrder)
+    originals.push_back(fs.Get(AppendPath("game", FontsWtdPath(episode))));
+  GenerationSettings settings;
+  render::SetFaceName(settings.mainFont, u"Main");
+  render::SetFaceName(settings.symbolFont, u"Main");
+  settings.gameFolder = "game";
+  settings.episodes = {Episode::IV, Episode::TBoGT, Episode::TLAD};
+  RecordingMessageSink messages;
+  GenerationServices services{
+      fs, messages,
+      [](const render::GlyphFonts&, render::RenderEngine, bool,
+         std::u16string_view) { return test::PatternAtlas(1); }};
+  const std::string tbogt =
+      AppendPath("game", FontsWtdPath(Episode::TBoGT)).generic_string();
+  fs.beforeChange = [&](const std::string& change) {
+    if (change.starts_with("replace ") && change.ends_with(" " + tbogt)) {
+      fs.frozen = true;  // nothing more reaches the disk
+      THROW_HR(common::kEFail);
+    }
+  };
+  GenerateFontTexture(services, settings);
+  ASSERT_TRUE(fs.Exists(JournalPath("game")));
+  fs.beforeChange = {};
+  fs.frozen = false;
+  fs.earlierRunsGone = true;
+
+  std::ostringstream out, err;
+  CommandContext context{fs, out, err};
+  const std::vector<std::string> args = {"--game-folder=game"};
+  EXPECT_EQ(RunRestore(context, args), kExitSuccess);
+  EXPECT_NE(err.str().find("上次生成在替换 TBoGT 前中断，已完成替换"),
+            std::string::npos)
+      << err.str();
+  for (std::size_t i = 0; i < 3; ++i)
+    EXPECT_TRUE(fs.Get(AppendPath("game", FontsWtdPath(kEpisodeOrder[i]))) ==
+                originals[i]);
+  for (const auto& [name, content] : fs.files)
+    EXPECT_EQ(name.find("karstel"), std::string::npos) << name;
 }
 
 #if !defined(_WIN32)

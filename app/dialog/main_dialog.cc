@@ -11,6 +11,7 @@
 #include "app/dialog/ui_font-win32.h"
 #include "app/failure_text.h"
 #include "app/game_folder.h"
+#include "app/replacement_journal.h"
 #include "common/result.h"
 #include "render/preview_control-win32.h"
 
@@ -18,6 +19,15 @@ namespace app {
 namespace {
 
 constexpr wchar_t kDefaultPreviewText[] = L"测试文本";
+// Posted by WM_INITDIALOG, so that what it shows has the dialog as owner.
+constexpr UINT kShownMessage = WM_APP + 1;
+
+// Detection at start-up only looks: its warnings wait for the button.
+class QuietMessages final : public MessageSink {
+ public:
+  using MessageSink::ShowMessage;
+  void ShowMessage(MessageIcon, std::string_view, std::string_view) override {}
+};
 constexpr char kPreviewFailed[] = "生成预览时出现错误";
 
 // The whole text of a window, read as its length and then its content.
@@ -82,6 +92,9 @@ INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                        reinterpret_cast<HWND>(lParam));
     case WM_NOTIFY:
       return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case kShownMessage:
+      OnShown();
+      return TRUE;
   }
   return FALSE;
 }
@@ -105,6 +118,7 @@ INT_PTR MainDialog::OnInitDialog() {
       dialog_,
       reinterpret_cast<HFONT>(::SendMessageW(dialog_, WM_GETFONT, 0, 0)),
       uiFont_);
+  ::PostMessageW(dialog_, kShownMessage, 0, 0);
   return TRUE;  // let the system focus the first control
 }
 
@@ -179,8 +193,32 @@ void MainDialog::ChooseFontFor(FontRole role) {
 
 void MainDialog::OnDetectGameFolder() {
   if (DetectGameFolder(fileSystem_, messages_, services_.Registry(),
-                       gameFolder_))
+                       gameFolder_)) {
     ShowGameFolder();
+    SettleInterruptedRun(gameFolder_);
+  }
+}
+
+void MainDialog::OnShown() {
+  // The folder is not taken: the edit stays empty until the player asks.
+  QuietMessages quiet;
+  common::Path found;
+  if (DetectGameFolder(fileSystem_, quiet, services_.Registry(), found))
+    SettleInterruptedRun(found);
+}
+
+void MainDialog::SettleInterruptedRun(const common::Path& folder) {
+  try {
+    std::string told = FinishInterruptedRunIfIdle(fileSystem_, folder);
+    if (!told.empty()) ShowMessage(MessageIcon::Information, told);
+  } catch (...) {
+    HRESULT hr = LOG_CAUGHT_EXCEPTION();
+    std::string words = common::CaughtMessage();
+    ShowMessage(MessageIcon::Warning,
+                words.empty() ? "上次中断的生成未能恢复: " + ReasonText(hr) +
+                                    " (" + CodeText(hr) + ")"
+                              : words);
+  }
 }
 
 void MainDialog::OnPreview() {
@@ -233,8 +271,10 @@ void MainDialog::OnChooseGameFolder() {
   try {
     common::Path chosen = services_.PickFolder(dialog_);
     if (AcceptChosenFolder(fileSystem_, messages_, std::move(chosen),
-                           gameFolder_))
+                           gameFolder_)) {
       ShowGameFolder();
+      SettleInterruptedRun(gameFolder_);
+    }
   } catch (...) {
     LOG_CAUGHT_EXCEPTION();
   }

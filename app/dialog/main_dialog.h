@@ -86,6 +86,11 @@ class MainDialog {
   void OnChooseGameFolder();
   void OnOpenGameFolder();
   void OnSplitButtonDropDown(const NMBCDROPDOWN& dropDown);
+  // Once the dialog shows: a generation that was killed among its
+  // replacements in the game folder found by detection is finished or
+  // undone, and the player told, before any command.
+  void OnShown();
+  void SettleInterruptedRun(const common::Path& folder);
 
   const render::GlyphPlacement* PreviewPlacement();
   bool IsChecked(int id) const;

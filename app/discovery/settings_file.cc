@@ -1,6 +1,7 @@
 #include "app/discovery/settings_file.h"
 
 #include "common/result.h"
+#include "common/text.h"
 
 namespace app {
 
@@ -12,7 +13,13 @@ std::optional<std::string> ReadSettingsFile(common::FileSystem& fs,
       return std::nullopt;
     auto file = fs.OpenForRead(path);
     std::uint64_t size = file->Size();
-    if (size > maxBytes) return std::nullopt;
+    if (size > maxBytes) {
+      common::LogFailedHr(
+          common::kFileTooLarge, std::source_location::current(),
+          KARSTEL_RETURN_ADDRESS(),
+          common::PathToUtf8(path) + " 过大，不是设置文件，未读取");
+      return std::nullopt;
+    }
     std::string text(static_cast<std::size_t>(size), '\0');
     std::size_t done = 0;
     while (done < text.size()) {

@@ -104,12 +104,18 @@ std::optional<std::u16string> ParseEscaped(std::string_view line,
   return std::nullopt;
 }
 
+// No key name (at most 255 units) or value the search looks for comes near
+// this; longer logical lines are skipped whole, so that a file of one huge
+// line costs no copy of it.
+constexpr std::size_t kLongestLine = 1u << 16;
+
 // Calls `visit` with each logical line until it returns false: a line that
 // ends in an odd number of backslashes continues on the next, whose leading
 // blanks are dropped.
 template <typename Visit>
 void ForEachLogicalLine(std::string_view text, Visit visit) {
   std::string current;
+  bool tooLong = false;
   bool continuing = false;
   std::size_t start = 0;
   while (start < text.size()) {
@@ -127,12 +133,14 @@ void ForEachLogicalLine(std::string_view text, Visit visit) {
       ++slashes;
     continuing = slashes % 2 == 1;
     if (continuing) line.remove_suffix(1);
-    current.append(line);
+    tooLong = tooLong || current.size() + line.size() > kLongestLine;
+    if (!tooLong) current.append(line);
     if (continuing) continue;
-    if (!visit(std::string_view(current))) return;
+    if (!tooLong && !visit(std::string_view(current))) return;
     current.clear();
+    tooLong = false;
   }
-  if (!current.empty()) visit(std::string_view(current));
+  if (!current.empty() && !tooLong) visit(std::string_view(current));
 }
 
 // Splits a key path at backslashes.

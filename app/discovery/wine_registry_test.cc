@@ -97,6 +97,18 @@ TEST(WineRegistryTest, JoinsContinuationLines) {
   EXPECT_EQ(Find(text, u"K", u"V"), u"C:\\long\\path");
 }
 
+// A line far longer than any key or value (a value of megabytes, or a file
+// of one line) is skipped whole, continued or not, and costs no copy; the
+// lines after it are read.
+TEST(WineRegistryTest, SkipsOverlongLines) {
+  const std::string huge(1 << 17, 'x');
+  std::string text = "\"Big\"=\"" + huge + "\\\n  " + huge + "\"\n" +
+                     kSystemReg + "[K] 1\n\"V\"=\"" + huge + "\"\n";
+  EXPECT_EQ(Find(text),
+            u"C:\\Program Files (x86)\\Rockstar Games\\Grand Theft Auto IV");
+  Find(text, u"K", u"V", 2);
+}
+
 TEST(WineRegistryTest, EvenBackslashesAtLineEndDoNotContinue) {
   // Joined to the comment, the value line would be lost.
   std::string text =

@@ -13,9 +13,9 @@
 namespace app {
 namespace {
 
-// A prefix's system.reg grows with what is installed in it, but never near
-// this.
-constexpr std::uint64_t kMaxRegistryFileBytes = 256u << 20;
+// A prefix's system.reg grows with what is installed in it, to a few dozen
+// MiB at most; a larger one is no registry of a prefix, and is not read.
+constexpr std::uint64_t kMaxRegistryFileBytes = 64u << 20;
 
 // The key as a 64-bit prefix stores it for the given view: 32-bit programs'
 // HKLM\Software lives under Software\Wow6432Node.
