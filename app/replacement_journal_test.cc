@@ -76,6 +76,16 @@ class InterruptedRunTest : public ::testing::Test {
       throw Killed{};
     };
   }
+  // Kills a run as it is about to put the new file of `episode` in place.
+  void KillAtReplacementOf(Episode episode) {
+    const std::string path = Wtd(episode).generic_string();
+    fs_.beforeChange = [this, path](const std::string& change) {
+      if (!change.starts_with("replace ") || !change.ends_with(" " + path))
+        return;
+      fs_.frozen = true;
+      throw Killed{};
+    };
+  }
   // The system as it is when the killed run's process is gone.
   void Restart() {
     fs_.beforeChange = {};
@@ -136,13 +146,7 @@ TEST_F(InterruptedRunTest, AKillAtAnyStepEndsAllOldOrAllNew) {
 TEST_F(InterruptedRunTest, TheNextGenerationTellsWhatItFinished) {
   ASSERT_EQ(Generate(1), GenerationOutcome::Generated);
   // Killed at the replacement of TLAD.
-  const std::string tlad = Wtd(Episode::TLAD).generic_string();
-  fs_.beforeChange = [&](const std::string& change) {
-    if (change.starts_with("replace ") && change.ends_with(" " + tlad)) {
-      fs_.frozen = true;
-      throw Killed{};
-    }
-  };
+  KillAtReplacementOf(Episode::TLAD);
   Generate(2);
   Restart();
   ASSERT_EQ(Generate(3), GenerationOutcome::Generated);
@@ -160,13 +164,7 @@ TEST_F(InterruptedRunTest, LookingSettlesOnlyWhenNoRunHoldsTheFolder) {
   fs_.log.clear();
   EXPECT_EQ(FinishInterruptedRunIfIdle(fs_, folder_), "");
   EXPECT_EQ(fs_.log, std::vector<std::string>{});
-  const std::string tlad = Wtd(Episode::TLAD).generic_string();
-  fs_.beforeChange = [&](const std::string& change) {
-    if (change.starts_with("replace ") && change.ends_with(" " + tlad)) {
-      fs_.frozen = true;
-      throw Killed{};
-    }
-  };
+  KillAtReplacementOf(Episode::TLAD);
   Generate(2);
   Restart();
   const auto killed = fs_.files;
@@ -184,13 +182,7 @@ TEST_F(InterruptedRunTest, LookingSettlesOnlyWhenNoRunHoldsTheFolder) {
 TEST_F(InterruptedRunTest, ALostNewFileUndoesTheWholeRun) {
   ASSERT_EQ(Generate(1), GenerationOutcome::Generated);
   const std::vector<Bytes> old = AllWtd();
-  const std::string tbogt = Wtd(Episode::TBoGT).generic_string();
-  fs_.beforeChange = [&](const std::string& change) {
-    if (change.starts_with("replace ") && change.ends_with(" " + tbogt)) {
-      fs_.frozen = true;
-      throw Killed{};
-    }
-  };
+  KillAtReplacementOf(Episode::TBoGT);
   Generate(2);
   Restart();
   const std::string tlad = Wtd(Episode::TLAD).generic_string() + ".karstel-";

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "render/glyph_coverage.h"
 #include "render/render_test_util.h"
 
@@ -319,6 +320,19 @@ INSTANTIATE_TEST_SUITE_P(Engines, GlyphFitTest, ::testing::Bool(),
 // The platform's engines with real faces.
 class SystemFitTest : public ::testing::TestWithParam<RenderEngine> {
  protected:
+  // Why a test with this face cannot run here; empty when it can.
+  std::string WhyNot(const LogFont& font) const {
+    try {
+      CheckFontAvailable(font);
+    } catch (...) {
+      return common::Utf16ToUtf8(FaceName(font)) + " is not installed";
+    }
+    if (GetParam() == RenderEngine::GdiPlus &&
+        testutil::GdiPlusDropsWideGlyphs())
+      return "Wine's GDI+ draws no ideograph at 58 pixels";
+    return {};
+  }
+
   static std::u16string Ideographs(std::size_t count) {
     std::u16string text;
     for (char16_t unit = 0x4E00; text.size() < count; ++unit) text += unit;
@@ -351,13 +365,7 @@ TEST_P(SystemFitTest, LineTallerThanTheCellIsMovedNotCut) {
   // depends on the engine's line metrics: most with the FreeType stand-in,
   // a few under Wine); GDI+ centres the line, and cuts only the tallest.
   LogFont zenHei = MakeFont(u"WenQuanYi Zen Hei");
-  try {
-    CheckFontAvailable(zenHei);
-  } catch (...) {
-    GTEST_SKIP() << "WenQuanYi Zen Hei is not installed";
-  }
-  if (GetParam() == RenderEngine::GdiPlus && testutil::GdiPlusDropsWideGlyphs())
-    GTEST_SKIP() << "Wine's GDI+ draws no ideograph at 58 pixels";
+  if (std::string why = WhyNot(zenHei); !why.empty()) GTEST_SKIP() << why;
   GlyphFonts fonts = testutil::SameFonts(zenHei);
   std::u16string text = Ideographs(128);
   GlyphGrid grid{64, 2};
@@ -400,13 +408,7 @@ TEST_P(SystemFitTest, RareGlyphsOfARealFaceLeaveTheOthersAsTheyAre) {
   // then the same with a three-em dash, a vertical repeat mark taller than
   // a cell and a tone mark drawn left of its pen.
   LogFont noto = MakeFont(u"Noto Sans CJK SC");
-  try {
-    CheckFontAvailable(noto);
-  } catch (...) {
-    GTEST_SKIP() << "Noto Sans CJK SC is not installed";
-  }
-  if (GetParam() == RenderEngine::GdiPlus && testutil::GdiPlusDropsWideGlyphs())
-    GTEST_SKIP() << "Wine's GDI+ draws no ideograph at 58 pixels";
+  if (std::string why = WhyNot(noto); !why.empty()) GTEST_SKIP() << why;
   GlyphFonts fonts = testutil::SameFonts(noto);
   std::u16string plain =
       Ideographs(60) + u"，。！？《》「」“”（）ABCgjpqy0123ｇｊｙ";
@@ -445,13 +447,7 @@ TEST_P(SystemFitTest, RareGlyphsOfARealFaceLeaveTheOthersAsTheyAre) {
 
 TEST_P(SystemFitTest, OneFaceAsBothFontsMovesByOneOffset) {
   LogFont zenHei = MakeFont(u"WenQuanYi Zen Hei");
-  try {
-    CheckFontAvailable(zenHei);
-  } catch (...) {
-    GTEST_SKIP() << "WenQuanYi Zen Hei is not installed";
-  }
-  if (GetParam() == RenderEngine::GdiPlus && testutil::GdiPlusDropsWideGlyphs())
-    GTEST_SKIP() << "Wine's GDI+ draws no ideograph at 58 pixels";
+  if (std::string why = WhyNot(zenHei); !why.empty()) GTEST_SKIP() << why;
   GlyphFonts fonts = testutil::SameFonts(zenHei);
   std::u16string text = Ideographs(60) + u"，。《》【】〈〉「」";
   FitOptions options;

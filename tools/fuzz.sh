@@ -1,6 +1,6 @@
 #!/bin/sh
-# Runs every libFuzzer harness of the linux-fuzz build for SECONDS each
-# (default 5), one after another, starting from the seeds that the sample
+# Runs every libFuzzer harness of the linux-fuzz build for SECONDS each,
+# five unless given, one after another, starting from the seeds the sample
 # writer makes. Each harness keeps its corpus in build/linux-fuzz/corpus/,
 # so later runs go on from what earlier ones found. A crash or a failed
 # check stops the run; its input is kept in build/linux-fuzz/crashes/.
