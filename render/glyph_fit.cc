@@ -433,10 +433,14 @@ class GlyphFitter {
         PixelBox slot = slotOf(k);
         PixelBox area = known ? Intersect(touched[k], slot) : slot;
         MeasuredGlyph& glyph = measured_[which[first + k]];
-        int size = glyph.size;
+        // Drawn again at another size, a glyph keeps its size and its font's
+        // place: fitting it alone starts from there.
+        const MeasuredGlyph before = glyph;
         glyph = Keep(strip, area.empty() ? PixelBox{} : InkBounds(strip, area),
                      pass[k].font);
-        glyph.size = size;
+        glyph.size = before.size;
+        glyph.dx = before.dx;
+        glyph.dy = before.dy;
         // Ink on the edge of a slot may go on beyond it; without the
         // engine's word, ink spilled from a neighbour shows there too.
         bool reached =

@@ -247,6 +247,7 @@ TEST_P(GlyphFitTest, RareGlyphIsFittedAloneAndLeavesEveryOtherCellAsBefore) {
   ASSERT_EQ(with.alone.size(), 3u);
   EXPECT_EQ(with.alone[0].unit, u'\u4E02');
   EXPECT_EQ(with.alone[0].size, 47);  // 58 x 66 / 80
+  EXPECT_EQ(with.alone[0].dy, -8);    // from where its font's 8 put it
   EXPECT_EQ(with.alone[1].unit, u'D');
   EXPECT_EQ(with.alone[1].size, 35);  // 58 x 64 / 104
   EXPECT_EQ(with.alone[2].unit, u'M');
